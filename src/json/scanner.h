@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// A forward-only cursor over the raw bytes of one JSON line. Never reads at or past the end.
+struct JsonCursor {
+  std::string_view bytes;
+  std::size_t pos = 0;
+};
+
+/// Moves past space, tab, LF and CR (and no other byte).
+void skip_ws(JsonCursor& cursor);
+
+/// Passes over one value of any kind without decoding it. Depth costs heap, not stack.
+void skip_value(JsonCursor& cursor);
+
+/// Decodes the string the cursor stands on; nothing when it is not a valid string.
+std::optional<std::string> read_string(JsonCursor& cursor);
+
+/// Skips whitespace; the decoded string when one follows, else skips the value and gives nothing.
+std::optional<std::string> read_string_value(JsonCursor& cursor);
+
+/// Skips whitespace; steps into an object when one starts here.
+bool begin_object(JsonCursor& cursor);
+
+/// The next member's key, with the cursor left on the member's value; nothing at the object's end.
+std::optional<std::string> next_key(JsonCursor& cursor);
+
+/// Reads an unsigned count from a number or a string of digits; consumes the value in every case.
+std::optional<std::uint64_t> read_u64(JsonCursor& cursor);
+
+/// Whether `needle` occurs anywhere in `line`.
+bool line_contains(std::string_view line, std::string_view needle);

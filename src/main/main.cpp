@@ -1,0 +1,10 @@
+#include <csignal>
+#include <span>
+
+#include "main/run.h"
+
+int main(int argc, char** argv) {
+  // A closed pipe must surface as a write error, not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  return run(std::span<char* const>(argv, static_cast<std::size_t>(argc)));
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string_view>
+
+/// Writes all of `data` to `fd`, retrying short and interrupted writes.
+/// Returns 0, or the errno of the write that failed.
+int write_all(int fd, std::string_view data);

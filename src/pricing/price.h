@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+/// One catalogue row; prices in US dollars per million tokens.
+struct PriceEntry {
+  std::string_view model;
+  double input;
+  double output;
+  double cache_write_5m;
+  double cache_write_1h;
+  double cache_read;
+};
+
+/// The compiled-in catalogue, in lookup order.
+std::span<const PriceEntry> price_catalogue();
+
+/// The row for an already lower-cased id at an instant: exact, then alias, then longest prefix.
+const PriceEntry* find_price(std::string_view lowered_id, std::int64_t event_time_ms);
+
+/// Whether the model was found, and the cost in US dollars (0.0 when it was not).
+struct PriceResult {
+  bool priced = false;
+  double cost_usd = 0.0;
+};
+
+/// Prices one event's five counts for a model id as logged (fast suffix already applied).
+PriceResult price_usage(std::string_view model, std::uint64_t input, std::uint64_t output,
+                        std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
+                        std::uint64_t cache_read, std::int64_t event_time_ms);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "report/state.h"
+
+/// The text with JSON string escapes applied, without surrounding quotes.
+std::string json_escape(std::string_view text);
+
+/// The whole JSON document for the ordered groups, final newline included.
+std::string render_json_report(std::span<const ReportGroup* const> ordered, ReportView view);

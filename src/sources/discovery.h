@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sources/environment.h"
+
+/// Every Claude Code transcript below the configured and default roots, in discovery order.
+std::vector<std::string> find_claude_files(const Environment& env);
+
+/// Every Codex rollout below the Codex home's sessions and archived_sessions, in discovery order.
+std::vector<std::string> find_codex_files(const Environment& env);
+
+/// The .jsonl regular files below `root`, without following links inside it.
+std::vector<std::string> collect_jsonl_files(const std::string& root);

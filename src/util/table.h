@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class Align { left, right };
+
+/// Column-aligned text of a header, rows and an optional footer, without a trailing newline.
+std::string render_table(const std::vector<std::string>& headers, const std::vector<Align>& aligns,
+                         const std::vector<std::vector<std::string>>& rows,
+                         const std::optional<std::vector<std::string>>& footer, bool colour);
+
+/// The short list of models shown in a table cell.
+std::string models_cell(const std::set<std::string, std::less<>>& models);
+
+/// `text` wrapped in the SGR code `code` when `colour` is on, else unchanged.
+std::string paint(std::string_view text, std::string_view code, bool colour);
