@@ -1,0 +1,143 @@
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+void drain(int fd_out, int fd_err, std::string& out, std::string& err) {
+  pollfd fds[2] = {{fd_out, POLLIN, 0}, {fd_err, POLLIN, 0}};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+      const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (k == 0 ? out : err).append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        // A pseudo-terminal reports the child's end as EIO rather than end of file.
+        fds[k].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& spec) {
+  int out_pipe[2];
+  int err_pipe[2];
+  int master = -1;
+  int slave = -1;
+  if (spec.terminal) {
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    out_pipe[0] = master;
+    out_pipe[1] = slave;
+  } else if (pipe2(out_pipe, O_CLOEXEC) != 0) {
+    return {};
+  }
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) return {};
+
+  std::vector<std::string> env_text;
+  for (const auto& [key, value] : spec.env) env_text.push_back(key + "=" + value);
+  std::vector<char*> envp;
+  for (auto& entry : env_text) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = argv;
+  std::vector<char*> argp;
+  for (auto& arg : args) argp.push_back(arg.data());
+  argp.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    if (spec.stdout_reader_gone) {
+      int broken[2];
+      if (pipe(broken) != 0) _exit(126);
+      close(broken[0]);
+      dup2(broken[1], STDOUT_FILENO);
+    } else if (!spec.stdout_path.empty()) {
+      const int fd = open(spec.stdout_path.c_str(), O_WRONLY);
+      dup2(fd, STDOUT_FILENO);
+    } else {
+      dup2(out_pipe[1], STDOUT_FILENO);
+    }
+    dup2(err_pipe[1], STDERR_FILENO);
+    const int null_in = open("/dev/null", O_RDONLY);
+    dup2(null_in, STDIN_FILENO);
+    execve(argp[0], argp.data(), envp.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  ProcessResult result;
+  drain(out_pipe[0], err_pipe[0], result.out, result.err);
+  close(out_pipe[0]);
+  close(err_pipe[0]);
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  if (spec.terminal) {
+    // The terminal turns "\n" into "\r\n" on output; undo it so expectations read naturally.
+    std::string plain;
+    for (std::size_t i = 0; i < result.out.size(); ++i) {
+      if (result.out[i] == '\r' && i + 1 < result.out.size() && result.out[i + 1] == '\n') continue;
+      plain.push_back(result.out[i]);
+    }
+    result.out = std::move(plain);
+  }
+  return result;
+}
+
+ProcessResult run_meterly(const RunSpec& spec) {
+  std::vector<std::string> argv{METERLY_BINARY};
+  argv.insert(argv.end(), spec.args.begin(), spec.args.end());
+  return run_program(argv, spec);
+}
+
+TempDir::TempDir() {
+  std::string pattern = "/tmp/meterly-test-XXXXXX";
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::string& path, std::string_view content) {
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string mask_elapsed(std::string text) {
+  static const std::regex elapsed("(Scanned [0-9]+ files in )[0-9]+ms");
+  return std::regex_replace(text, elapsed, "$1Nms");
+}

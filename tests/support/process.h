@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+/// What a finished child process left behind.
+struct ProcessResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or 128 + signal
+};
+
+/// How to start the program under test.
+struct RunSpec {
+  std::vector<std::string> args;                         // without the program name
+  std::vector<std::pair<std::string, std::string>> env;  // the whole environment
+  bool terminal = false;            // standard output on a pseudo-terminal instead of a pipe
+  std::string stdout_path;          // when set, standard output is opened from this path instead
+  bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
+};
+
+/// Runs the built meterly binary and waits for it.
+ProcessResult run_meterly(const RunSpec& spec);
+
+/// Runs any program (argv[0] a path) with the same plumbing.
+ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& spec);
+
+/// A fresh directory under /tmp, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+/// Writes `content` to `path`, creating missing parent directories.
+void write_file(const std::string& path, std::string_view content);
+
+/// Reads a whole file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
+/// Replaces the milliseconds of the "Scanned N files in Xms" line with "N", which varies by run.
+std::string mask_elapsed(std::string text);
