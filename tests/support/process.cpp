@@ -5,10 +5,12 @@
 #include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -16,12 +18,17 @@
 
 namespace {
 
-void drain(int fd_out, int fd_err, std::string& out, std::string& err) {
+// Collects both outputs until the child closes them; false when the deadline passed first.
+bool drain(int fd_out, int fd_err, std::string& out, std::string& err,
+           std::chrono::steady_clock::time_point deadline) {
   pollfd fds[2] = {{fd_out, POLLIN, 0}, {fd_err, POLLIN, 0}};
   int open = 2;
   char buffer[65536];
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (poll(fds, 2, static_cast<int>(left.count())) < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -37,6 +44,7 @@ void drain(int fd_out, int fd_err, std::string& out, std::string& err) {
       }
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -88,12 +96,20 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   close(out_pipe[1]);
   close(err_pipe[1]);
   ProcessResult result;
-  drain(out_pipe[0], err_pipe[0], result.out, result.err);
+  const auto started = std::chrono::steady_clock::now();
+  if (!drain(out_pipe[0], err_pipe[0], result.out, result.err,
+             started + std::chrono::seconds(spec.timeout_seconds))) {
+    kill(pid, SIGKILL);
+  }
   close(out_pipe[0]);
   close(err_pipe[0]);
   int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.wall_seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  result.peak_rss_kib = usage.ru_maxrss;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   if (spec.terminal) {
     // The terminal turns "\n" into "\r\n" on output; undo it so expectations read naturally.

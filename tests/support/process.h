@@ -9,7 +9,9 @@
 struct ProcessResult {
   std::string out;
   std::string err;
-  int status = -1;  // exit status, or 128 + signal
+  int status = -1;        // exit status, or 128 + signal
+  long peak_rss_kib = 0;  // the child's own peak resident memory, as the kernel counted it
+  double wall_seconds = 0;
 };
 
 /// How to start the program under test.
@@ -19,6 +21,7 @@ struct RunSpec {
   bool terminal = false;            // standard output on a pseudo-terminal instead of a pipe
   std::string stdout_path;          // when set, standard output is opened from this path instead
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
+  int timeout_seconds = 120;        // the child is killed (status 128 + 9) when it runs longer
 };
 
 /// Runs the built meterly binary and waits for it.

@@ -1,0 +1,46 @@
+// The same logs give the same bytes on every run and with any number of workers.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "support/process.h"
+
+namespace {
+
+RunSpec make_spec(std::vector<std::string> args,
+                  std::vector<std::pair<std::string, std::string>> env) {
+  RunSpec spec;
+  spec.args = std::move(args);
+  spec.env = std::move(env);
+  return spec;
+}
+
+TEST(determinism, every_view_is_identical_across_runs_and_worker_counts) {
+  const std::string gen_logs = METERLY_GEN_LOGS;
+  if (access(gen_logs.c_str(), X_OK) != 0) GTEST_SKIP() << "no log generator at " << gen_logs;
+  TempDir dir;
+  const ProcessResult made =
+      run_program({gen_logs, "--out", dir.path(), "--seed", "11", "--size-mb", "30"},
+                  make_spec({}, {{"PATH", "/usr/bin:/bin:/usr/local/bin"}}));
+  ASSERT_EQ(made.status, 0) << made.err;
+
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"HOME", dir.path() + "/home"}, {"TZ", "America/New_York"}, {"PATH", "/usr/bin:/bin"}};
+  const std::vector<std::vector<std::string>> variants = {
+      {"daily"},           {"monthly"},           {"session", "--all"},
+      {"daily", "--json"}, {"monthly", "--json"}, {"session", "--json"}};
+  for (const auto& args : variants) {
+    std::vector<std::string> one_cpu = {"/usr/bin/taskset", "-c", "0", METERLY_BINARY};
+    one_cpu.insert(one_cpu.end(), args.begin(), args.end());
+    const ProcessResult reference = run_program(one_cpu, make_spec({}, env));
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    ASSERT_GT(reference.out.size(), 200u);
+    for (int i = 0; i < 5; ++i) {
+      const ProcessResult again = run_meterly(make_spec(args, env));
+      EXPECT_EQ(mask_elapsed(again.out), mask_elapsed(reference.out))
+          << testing::PrintToString(args) << " run " << i;
+    }
+  }
+}
+
+}  // namespace
