@@ -14,7 +14,7 @@ std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportVie
 /// How many of `total` groups a table shows: sessions stop at 25 unless `show_all`.
 std::size_t shown_group_count(std::size_t total, ReportView view, bool show_all);
 
-/// Sums of a list of groups; the cost is added in list order.
+/// The sums shown in a table's TOTAL row.
 struct ViewTotals {
   std::uint64_t input = 0;
   std::uint64_t output = 0;
@@ -22,4 +22,5 @@ struct ViewTotals {
   double cost_usd = 0.0;
 };
 
+/// Sums of a list of groups; tokens saturate and the cost is added in list order.
 ViewTotals view_totals(std::span<const ReportGroup* const> groups);

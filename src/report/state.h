@@ -41,6 +41,9 @@ struct ReportState {
   std::array<std::uint64_t, 2> agent_tokens{};
   std::uint64_t unpriced_tokens = 0;
   std::set<std::string, std::less<>> unpriced_models;
+  /// Scratch space for the group key, so that folding an event into an existing group
+  /// allocates nothing.
+  std::string key_buffer;
 };
 
 /// Adds without wrapping: a sum that would pass 2^64-1 stays there.

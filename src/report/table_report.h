@@ -9,9 +9,11 @@
 
 /// How the table is drawn on this output.
 struct TableStyle {
-  bool colour = false;  // SGR codes around titles, rules and notes
-  bool terminal =
-      false;  // control characters in cells become "?" so logs cannot drive the terminal
+  /// SGR codes around the title, rules, totals and notes.
+  bool colour = false;
+  /// Control characters in cells and the unpriced model list become "?", so that text from
+  /// logs and directory names cannot drive the terminal.
+  bool terminal = false;
 };
 
 /// The whole table report (title, table, notes, scan statistics), final newline included.

@@ -1,0 +1,43 @@
+#include "report/order.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t kSessionLimit = 25;
+
+}  // namespace
+
+std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportView view) {
+  std::vector<const ReportGroup*> ordered;
+  ordered.reserve(state.groups.size());
+  for (const auto& entry : state.groups) ordered.push_back(&entry.second);
+
+  // Keys are unique, so both orders are total and the hash map's order never shows.
+  if (view == ReportView::session) {
+    std::sort(ordered.begin(), ordered.end(), [](const ReportGroup* a, const ReportGroup* b) {
+      if (a->last_active_ms != b->last_active_ms) return a->last_active_ms > b->last_active_ms;
+      return a->key < b->key;
+    });
+  } else {
+    std::sort(ordered.begin(), ordered.end(),
+              [](const ReportGroup* a, const ReportGroup* b) { return a->key < b->key; });
+  }
+  return ordered;
+}
+
+std::size_t shown_group_count(std::size_t total, ReportView view, bool show_all) {
+  if (view != ReportView::session || show_all || total <= kSessionLimit) return total;
+  return kSessionLimit;
+}
+
+ViewTotals view_totals(std::span<const ReportGroup* const> groups) {
+  ViewTotals totals;
+  for (const ReportGroup* group : groups) {
+    totals.input = saturating_add(totals.input, group->input);
+    totals.output = saturating_add(totals.output, group->output);
+    totals.cache = saturating_add(totals.cache, group->cache);
+    totals.cost_usd += group->cost_usd;
+  }
+  return totals;
+}

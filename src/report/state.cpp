@@ -1,0 +1,135 @@
+#include "report/state.h"
+
+#include <utility>
+
+namespace {
+
+std::size_t agent_index(AgentKind agent) {
+  return agent == AgentKind::claude ? 0 : 1;
+}
+
+std::uint64_t event_tokens(const UsageEvent& event) {
+  std::uint64_t total = saturating_add(event.input, event.output);
+  total = saturating_add(total, event.cache_write_5m);
+  total = saturating_add(total, event.cache_write_1h);
+  return saturating_add(total, event.cache_read);
+}
+
+// Searches once and inserts only a missing id, so a repeated model costs no allocation.
+void insert_model(std::set<std::string, std::less<>>& models, std::string_view model) {
+  const auto at = models.lower_bound(model);
+  if (at == models.end() || *at != model) models.emplace_hint(at, model);
+}
+
+bool in_date_range(const RunOptions& options, std::string_view day_key) {
+  // std::string_view compares as unsigned bytes, shorter first on a common prefix, which is
+  // what lets "--until 2025-03" end before the first day of March.
+  if (options.since && day_key < std::string_view(*options.since)) return false;
+  if (options.until && day_key > std::string_view(*options.until)) return false;
+  return true;
+}
+
+void format_key(std::string& key, ReportView view, const UsageEvent& event) {
+  key.clear();
+  switch (view) {
+    case ReportView::daily:
+    case ReportView::monthly:
+      key.append(view == ReportView::daily ? event.day_key : event.month_key);
+      key.push_back('|');
+      key.append(agent_name(event.agent));
+      key.push_back('|');
+      key.append(event.model);
+      break;
+    case ReportView::session:
+      key.append(agent_name(event.agent));
+      key.push_back('|');
+      key.append(event.session_id);
+      break;
+  }
+}
+
+const std::string& label_of(ReportView view, const UsageEvent& event) {
+  switch (view) {
+    case ReportView::daily:
+      return event.day_key;
+    case ReportView::monthly:
+      return event.month_key;
+    case ReportView::session:
+      break;
+  }
+  return event.session_id;
+}
+
+}  // namespace
+
+void add_event(ReportState& state, const RunOptions& options, const UsageEvent& event) {
+  if (options.agent_filter != kBothAgents &&
+      options.agent_filter != static_cast<std::uint8_t>(event.agent)) {
+    return;
+  }
+  if (!in_date_range(options, event.day_key)) return;
+
+  const std::size_t agent = agent_index(event.agent);
+  const std::uint64_t tokens = event_tokens(event);
+  state.agent_cost_usd[agent] += event.cost_usd;
+  state.agent_tokens[agent] = saturating_add(state.agent_tokens[agent], tokens);
+  if (!event.priced) {
+    state.unpriced_tokens = saturating_add(state.unpriced_tokens, tokens);
+    insert_model(state.unpriced_models, event.model);
+  }
+
+  format_key(state.key_buffer, options.view, event);
+  auto found = state.groups.find(std::string_view(state.key_buffer));
+  if (found == state.groups.end()) {
+    ReportGroup fresh;
+    fresh.key = state.key_buffer;
+    fresh.label = label_of(options.view, event);
+    fresh.agent = event.agent;
+    found = state.groups.emplace(state.key_buffer, std::move(fresh)).first;
+  }
+
+  ReportGroup& group = found->second;
+  group.cost_usd += event.cost_usd;
+  group.input = saturating_add(group.input, event.input);
+  group.output = saturating_add(group.output, event.output);
+  std::uint64_t cache = saturating_add(event.cache_write_5m, event.cache_write_1h);
+  cache = saturating_add(cache, event.cache_read);
+  group.cache = saturating_add(group.cache, cache);
+  insert_model(group.models, event.model);
+  if (group.project.empty() && !event.project.empty()) group.project = event.project;
+  if (event.event_time_ms > group.last_active_ms) group.last_active_ms = event.event_time_ms;
+}
+
+void merge_states(ReportState& into, ReportState&& from) {
+  for (std::size_t agent = 0; agent < 2; ++agent) {
+    into.agent_cost_usd[agent] += from.agent_cost_usd[agent];
+    into.agent_tokens[agent] = saturating_add(into.agent_tokens[agent], from.agent_tokens[agent]);
+  }
+  into.unpriced_tokens = saturating_add(into.unpriced_tokens, from.unpriced_tokens);
+  into.unpriced_models.merge(from.unpriced_models);
+
+  for (auto it = from.groups.begin(); it != from.groups.end();) {
+    const auto found = into.groups.find(std::string_view(it->first));
+    if (found == into.groups.end()) {
+      // A group new to `into` moves over whole: adding it to a zeroed group would give the
+      // same fields, at the price of copying every text.
+      auto next = std::next(it);
+      into.groups.insert(from.groups.extract(it));
+      it = next;
+      continue;
+    }
+    ReportGroup& group = found->second;
+    const ReportGroup& incoming = it->second;
+    group.cost_usd += incoming.cost_usd;
+    group.input = saturating_add(group.input, incoming.input);
+    group.output = saturating_add(group.output, incoming.output);
+    group.cache = saturating_add(group.cache, incoming.cache);
+    for (const std::string& model : incoming.models) insert_model(group.models, model);
+    if (group.project.empty()) group.project = incoming.project;
+    if (incoming.last_active_ms > group.last_active_ms) {
+      group.last_active_ms = incoming.last_active_ms;
+    }
+    ++it;
+  }
+  from = ReportState{};
+}

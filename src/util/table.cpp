@@ -1,0 +1,171 @@
+#include "util/table.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "util/text.h"
+
+namespace {
+
+constexpr std::string_view kRuleChar = "─";
+constexpr std::string_view kColumnGap = "  ";
+constexpr std::size_t kModelsCellWidth = 40;
+constexpr std::size_t kModelsListWidth = 34;
+
+// Multi-byte encodings of the Unicode White_Space characters above U+0080.
+constexpr std::string_view kWideSpaces[] = {
+    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81",
+    "\xE2\x80\x82", "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86",
+    "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8",
+    "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
+};
+
+// Matches whole encoded suffixes, so a cell that is not valid UTF-8 cannot be cut mid-sequence.
+void trim_trailing_space(std::string& line) {
+  for (;;) {
+    if (line.empty()) return;
+    const char last = line.back();
+    if (last == ' ' || (last >= '\t' && last <= '\r')) {
+      line.pop_back();
+      continue;
+    }
+    const std::string_view view = line;
+    const auto wide = std::find_if(std::begin(kWideSpaces), std::end(kWideSpaces),
+                                   [&](std::string_view space) { return view.ends_with(space); });
+    if (wide == std::end(kWideSpaces)) return;
+    line.resize(line.size() - wide->size());
+  }
+}
+
+void append_padded(std::string& out, std::string_view cell, std::size_t width, Align align) {
+  const std::size_t used = display_width(cell);
+  const std::size_t pad = width > used ? width - used : 0;
+  if (align == Align::right) out.append(pad, ' ');
+  out.append(cell);
+  if (align == Align::left) out.append(pad, ' ');
+}
+
+std::string cells_line(const std::vector<std::string>& cells,
+                       const std::vector<std::size_t>& widths, const std::vector<Align>& aligns) {
+  std::string line;
+  for (std::size_t col = 0; col < widths.size(); ++col) {
+    if (col > 0) line.append(kColumnGap);
+    const std::string_view cell = col < cells.size() ? std::string_view(cells[col]) : "";
+    append_padded(line, cell, widths[col], col < aligns.size() ? aligns[col] : Align::left);
+  }
+  trim_trailing_space(line);
+  return line;
+}
+
+std::string rule_line(const std::vector<std::size_t>& widths) {
+  std::string line;
+  for (std::size_t col = 0; col < widths.size(); ++col) {
+    if (col > 0) line.append(kColumnGap);
+    for (std::size_t i = 0; i < widths[col]; ++i) line.append(kRuleChar);
+  }
+  return line;
+}
+
+void widen(std::vector<std::size_t>& widths, const std::vector<std::string>& cells) {
+  if (widths.size() < cells.size()) widths.resize(cells.size(), 0);
+  for (std::size_t col = 0; col < cells.size(); ++col) {
+    widths[col] = std::max(widths[col], display_width(cells[col]));
+  }
+}
+
+// Drops the "claude-" prefix and a trailing "-YYYYMMDD" release date.
+std::string_view short_model(std::string_view id) {
+  if (id.starts_with("claude-")) id.remove_prefix(7);
+  const std::size_t dash = id.rfind('-');
+  if (dash != std::string_view::npos && id.size() - dash - 1 == 8 &&
+      std::all_of(id.begin() + static_cast<std::ptrdiff_t>(dash) + 1, id.end(),
+                  [](char c) { return c >= '0' && c <= '9'; })) {
+    id = id.substr(0, dash);
+  }
+  return id;
+}
+
+bool is_control_at(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x20 || byte == 0x7F) return true;
+  return byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+}  // namespace
+
+std::string render_table(const std::vector<std::string>& headers, const std::vector<Align>& aligns,
+                         const std::vector<std::vector<std::string>>& rows,
+                         const std::optional<std::vector<std::string>>& footer, bool colour) {
+  // A row or footer with more cells than headers widens the table rather than losing cells.
+  std::vector<std::size_t> widths;
+  widen(widths, headers);
+  for (const auto& row : rows) widen(widths, row);
+  if (footer) widen(widths, *footer);
+
+  const std::string header = cells_line(headers, widths, aligns);
+  const std::string rule = rule_line(widths);
+
+  std::string out = paint(header, "1", colour);
+  out.push_back('\n');
+  out.append(paint(rule, "2", colour));
+  for (const auto& row : rows) {
+    out.push_back('\n');
+    out.append(cells_line(row, widths, aligns));
+  }
+  if (footer) {
+    out.push_back('\n');
+    out.append(paint(rule, "2", colour));
+    out.push_back('\n');
+    out.append(paint(header, "2", colour));
+    out.push_back('\n');
+    out.append(paint(cells_line(*footer, widths, aligns), "1", colour));
+  }
+  return out;
+}
+
+std::string models_cell(const std::set<std::string, std::less<>>& models) {
+  std::string joined;
+  for (const std::string& id : models) {
+    if (!joined.empty()) joined.append(", ");
+    joined.append(short_model(id));
+  }
+  if (display_width(joined) <= kModelsCellWidth) return joined;
+
+  std::string running;
+  std::size_t running_width = 0;
+  std::size_t appended = 0;
+  for (const std::string& id : models) {
+    const std::string_view shown = short_model(id);
+    const std::size_t gap = running.empty() ? 0 : 2;
+    const std::size_t width = display_width(shown);
+    if (gap + running_width + width > kModelsListWidth) break;
+    if (gap != 0) running.append(", ");
+    running.append(shown);
+    running_width += gap + width;
+    ++appended;
+  }
+  return running + ", +" + std::to_string(models.size() - appended);
+}
+
+std::string terminal_safe(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!is_control_at(text, i)) {
+      out.push_back(text[i]);
+      continue;
+    }
+    out.push_back('?');
+    if (static_cast<unsigned char>(text[i]) == 0xC2) ++i;
+  }
+  return out;
+}
+
+std::string paint(std::string_view text, std::string_view code, bool colour) {
+  if (!colour) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + code.size() + 7);
+  out.append("\x1b[").append(code).append("m").append(text).append("\x1b[0m");
+  return out;
+}
