@@ -1,0 +1,80 @@
+#include "codex/config.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "util/text.h"
+
+namespace {
+
+// Reads a whole regular file. Anything else is refused before reading: a FIFO would block
+// the run until some writer appeared, and a device such as /dev/zero would never end.
+std::optional<std::string> read_regular_file(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat status;
+  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    text.emplace();
+    text->reserve(static_cast<std::size_t>(status.st_size));
+    char buffer[16384];
+    while (true) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) {
+        text->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        text.reset();
+        break;
+      }
+    }
+  }
+  close(fd);
+  return text;
+}
+
+// The text between the surrounding quote characters; any number of either kind, in any mix.
+std::string_view strip_quotes(std::string_view value) {
+  const std::size_t begin = value.find_first_not_of("\"'");
+  if (begin == std::string_view::npos) return {};
+  const std::size_t end = value.find_last_not_of("\"'");
+  return value.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+bool fast_default_from_config_text(std::string_view text) {
+  if (!is_valid_utf8(text)) return false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = next;
+    if (next != end && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    // Not TOML: a '#' ends the line even inside quotes.
+    line = trim_unicode_space(line.substr(0, line.find('#')));
+    if (line.starts_with('[')) return false;  // a table header: the top level is over
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    if (trim_unicode_space(line.substr(0, equals)) != "service_tier") continue;
+    const std::string_view value = strip_quotes(trim_unicode_space(line.substr(equals + 1)));
+    return value == "priority" || value == "fast";
+  }
+  return false;
+}
+
+bool read_codex_fast_default(const Environment& env) {
+  const std::optional<std::string> home = codex_home(env);
+  if (!home) return false;
+  const std::optional<std::string> text = read_regular_file(join_path(*home, "config.toml"));
+  return text && fast_default_from_config_text(*text);
+}

@@ -1,0 +1,258 @@
+#include "codex/rollout.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "codex/rollout_files.h"
+#include "json/scanner.h"
+#include "pricing/price.h"
+#include "util/text.h"
+
+namespace {
+
+// Needles are at least this long, so a shorter line cannot be a record of interest.
+constexpr std::size_t kMinimumLineBytes = 13;
+// A report at most this long after the reference time of an open meta window is a replay.
+constexpr std::int64_t kMetaWindowMs = 1000;
+
+// A string member: absent, or its text viewing the line or the state's scratch.
+struct TextMember {
+  bool present = false;
+  std::string_view text;
+
+  void operator=(std::optional<std::string_view> value) {
+    present = value.has_value();
+    text = present ? *value : std::string_view();
+  }
+  void reset() { *this = std::nullopt; }
+  bool operator==(std::string_view other) const { return present && text == other; }
+};
+
+// The members of one line that the reader acts on. A member that occurs twice counts with its
+// later occurrence, so every occurrence first clears what an earlier one set.
+struct RolloutLine {
+  TextMember timestamp;
+  TextMember type;
+  TextMember payload_type;
+  TextMember model;
+  TextMember cwd;
+  TextMember service_tier;
+  std::optional<RolloutUsage> total;
+  std::optional<RolloutUsage> last;
+};
+
+class LineParser {
+ public:
+  LineParser(std::string_view bytes, RolloutScratch& scratch)
+      : cursor_{bytes, 0}, scratch_(scratch) {}
+
+  // Reads what it can; a cut or malformed line leaves the members read before the damage.
+  bool parse(RolloutLine& line) {
+    if (!begin_object(cursor_)) return false;
+    while (const std::optional<std::string_view> key = next_key()) {
+      if (*key == "timestamp") {
+        line.timestamp = string_value(scratch_.timestamp);
+      } else if (*key == "type") {
+        line.type = string_value(scratch_.type);
+      } else if (*key == "payload") {
+        read_payload(line);
+      } else {
+        skip_value(cursor_);
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::optional<std::string_view> next_key() { return next_key_view(cursor_, scratch_.key); }
+
+  std::optional<std::string_view> string_value(std::string& scratch) {
+    return read_string_value_view(cursor_, scratch);
+  }
+
+  // Consumes a member's value that should be an object; false (value passed over) when not.
+  bool enter_object() {
+    if (begin_object(cursor_)) return true;
+    skip_value(cursor_);
+    return false;
+  }
+
+  void read_payload(RolloutLine& line) {
+    line.payload_type.reset();
+    line.model.reset();
+    line.cwd.reset();
+    line.service_tier.reset();
+    line.total.reset();
+    line.last.reset();
+    if (!enter_object()) return;
+    while (const std::optional<std::string_view> key = next_key()) {
+      if (*key == "type") {
+        line.payload_type = string_value(scratch_.payload_type);
+      } else if (*key == "info") {
+        read_info(line);
+      } else if (*key == "model") {
+        line.model = string_value(scratch_.model);
+      } else if (*key == "cwd") {
+        line.cwd = string_value(scratch_.cwd);
+      } else if (*key == "thread_settings") {
+        read_thread_settings(line);
+      } else {
+        skip_value(cursor_);
+      }
+    }
+  }
+
+  void read_info(RolloutLine& line) {
+    line.total.reset();
+    line.last.reset();
+    if (!enter_object()) return;
+    while (const std::optional<std::string_view> key = next_key()) {
+      if (*key == "total_token_usage") {
+        line.total = read_usage();
+      } else if (*key == "last_token_usage") {
+        line.last = read_usage();
+      } else {
+        skip_value(cursor_);
+      }
+    }
+  }
+
+  std::optional<RolloutUsage> read_usage() {
+    if (!enter_object()) return std::nullopt;
+    RolloutUsage usage;
+    while (const std::optional<std::string_view> key = next_key()) {
+      if (*key == "input_tokens") {
+        usage.input_tokens = read_u64(cursor_).value_or(0);
+      } else if (*key == "cached_input_tokens") {
+        usage.cached_input_tokens = read_u64(cursor_).value_or(0);
+      } else if (*key == "output_tokens") {
+        usage.output_tokens = read_u64(cursor_).value_or(0);
+      } else {
+        skip_value(cursor_);
+      }
+    }
+    return usage;
+  }
+
+  void read_thread_settings(RolloutLine& line) {
+    line.service_tier.reset();
+    if (!enter_object()) return;
+    while (const std::optional<std::string_view> key = next_key()) {
+      if (*key == "service_tier") {
+        line.service_tier = string_value(scratch_.service_tier);
+      } else {
+        skip_value(cursor_);
+      }
+    }
+  }
+
+  JsonCursor cursor_;
+  RolloutScratch& scratch_;
+};
+
+std::optional<TimestampParts> line_time(const RolloutLine& line, LocalCalendar& calendar) {
+  if (!line.timestamp.present) return std::nullopt;
+  return parse_timestamp(line.timestamp.text, calendar);
+}
+
+RolloutUsage minus_floored(const RolloutUsage& a, const RolloutUsage& b) {
+  const auto sub = [](std::uint64_t x, std::uint64_t y) { return x > y ? x - y : 0; };
+  return {sub(a.input_tokens, b.input_tokens), sub(a.cached_input_tokens, b.cached_input_tokens),
+          sub(a.output_tokens, b.output_tokens)};
+}
+
+// The new usage that a report carries, moving the baseline to its totals. Totals equal to the
+// baseline mean nothing happened, whatever the last-turn figures repeat.
+RolloutUsage report_amounts(RolloutState& state, const RolloutLine& line) {
+  if (!line.total) return line.last.value_or(RolloutUsage{});
+  const std::optional<RolloutUsage> previous = std::exchange(state.previous_totals, line.total);
+  if (previous && *previous == *line.total) return {};
+  if (line.last) return *line.last;
+  if (previous) return minus_floored(*line.total, *previous);
+  return *line.total;
+}
+
+bool read_token_report(RolloutState& state, const RolloutLine& line) {
+  std::optional<TimestampParts> time = line_time(line, state.calendar);
+  if (!time) return false;
+  const std::int64_t t = time->event_time_ms;
+  if (state.meta_window_open && t - state.meta_window_ms <= kMetaWindowMs) {
+    // A forked rollout replays its parent's reports right after its own session_meta; they
+    // were counted in the parent's file and only set where this one starts from.
+    if (line.total) state.previous_totals = line.total;
+    state.meta_window_ms = t;
+    return false;
+  }
+  state.meta_window_open = false;
+
+  const RolloutUsage amounts = report_amounts(state, line);
+  const std::uint64_t cached = std::min(amounts.input_tokens, amounts.cached_input_tokens);
+  if (amounts.input_tokens == 0 && amounts.output_tokens == 0) return false;
+
+  UsageEvent& event = state.event;
+  event.day_key = std::move(time->day_key);
+  event.month_key = std::move(time->month_key);
+  event.event_time_ms = t;
+  event.session_id = state.session_id;
+  event.project = state.project;
+  if (state.model) {
+    event.model = *state.model;
+  } else {
+    event.model = "unknown";
+  }
+  if (state.fast && !event.model.ends_with("-fast")) event.model += "-fast";
+  event.agent = AgentKind::codex;
+  event.input = amounts.input_tokens - cached;
+  event.output = amounts.output_tokens;
+  event.cache_write_5m = 0;
+  event.cache_write_1h = 0;
+  event.cache_read = cached;
+  const PriceResult price =
+      price_usage(event.model, event.input, event.output, 0, 0, event.cache_read, t);
+  event.priced = price.priced;
+  event.cost_usd = price.cost_usd;
+  return true;
+}
+
+}  // namespace
+
+bool read_rollout_line(RolloutState& state, std::string_view bytes) {
+  RolloutLine line;
+  if (!LineParser(bytes, state.scratch).parse(line) || !line.type.present) return false;
+  const std::string_view type = line.type.text;
+  if (type == "session_meta") {
+    if (state.seen_session_meta) {
+      if (const std::optional<TimestampParts> time = line_time(line, state.calendar)) {
+        state.meta_window_ms = time->event_time_ms;
+        state.meta_window_open = true;
+      }
+    }
+    state.seen_session_meta = true;
+  } else if (type == "turn_context") {
+    if (line.model.present) state.model = line.model.text;
+    if (line.cwd.present) state.project = path_tail(line.cwd.text);
+  } else if (type == "event_msg") {
+    if (line.payload_type == "thread_settings_applied") {
+      if (line.service_tier.present) {
+        state.fast = line.service_tier == "priority" || line.service_tier == "fast";
+      }
+    } else if (line.payload_type == "token_count") {
+      return read_token_report(state, line);
+    }
+  }
+  return false;
+}
+
+ReportState read_rollout_file(const std::string& path, const RunOptions& options, bool fast_default,
+                              LineReader& reader) {
+  ReportState report;
+  RolloutState state;
+  state.session_id = file_session_key(path);
+  state.fast = fast_default;
+  reader.read_matching_lines(path, kRolloutNeedles, [&](std::string_view line) {
+    if (line.size() >= kMinimumLineBytes && read_rollout_line(state, line)) {
+      add_event(report, options, state.event);
+    }
+  });
+  return report;
+}

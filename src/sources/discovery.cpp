@@ -1,0 +1,217 @@
+#include "sources/discovery.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unordered_set>
+
+#include "util/text.h"
+
+namespace {
+
+constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+bool is_directory(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool has_jsonl_extension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && dot != 0 && name.substr(dot + 1) == "jsonl";
+}
+
+// Opens the directories of one walk. A deep tree yields paths longer than PATH_MAX, which the
+// kernel refuses; those are opened relative to an ancestor kept open (the anchor), so the cost
+// stays one openat per directory however deep the walk goes.
+class DirectoryOpener {
+ public:
+  DirectoryOpener() = default;
+  DirectoryOpener(const DirectoryOpener&) = delete;
+  DirectoryOpener& operator=(const DirectoryOpener&) = delete;
+  ~DirectoryOpener() { drop_anchor(); }
+
+  int open(const std::string& path, int flags) {
+    if (path.size() < PATH_MAX) return ::open(path.c_str(), flags);
+    int fd = -1;
+    const std::size_t rest = relative_to_anchor(path);
+    if (rest != std::string::npos && path.size() - rest < PATH_MAX) {
+      fd = openat(anchor_fd_, path.c_str() + rest, flags);
+    } else {
+      fd = open_in_steps(path, flags);
+    }
+    // Re-anchor before the remainder gets close to the limit again.
+    if (fd >= 0 && (rest == std::string::npos || path.size() - rest >= PATH_MAX / 2)) {
+      drop_anchor();
+      anchor_fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+      if (anchor_fd_ >= 0) anchor_path_ = path;
+    }
+    return fd;
+  }
+
+ private:
+  // Offset of the part of `path` below the anchor, or npos when the anchor is not an ancestor.
+  std::size_t relative_to_anchor(const std::string& path) const {
+    if (anchor_fd_ < 0 || path.size() <= anchor_path_.size() + 1) return std::string::npos;
+    if (path.compare(0, anchor_path_.size(), anchor_path_) != 0) return std::string::npos;
+    if (path[anchor_path_.size()] != '/') return std::string::npos;
+    return anchor_path_.size() + 1;
+  }
+
+  // Walks down in pieces that each fit within PATH_MAX.
+  static int open_in_steps(const std::string& path, int flags) {
+    int dir = AT_FDCWD;
+    std::size_t start = 0;
+    while (path.size() - start >= PATH_MAX) {
+      const std::size_t cut = path.rfind('/', start + PATH_MAX - 1);
+      int next = -1;
+      if (cut != std::string::npos && cut > start) {
+        next = openat(dir, path.substr(start, cut - start).c_str(), kDirectoryFlags);
+      }
+      if (dir != AT_FDCWD) close(dir);
+      if (next < 0) return -1;
+      dir = next;
+      start = cut + 1;
+      while (start < path.size() && path[start] == '/') ++start;
+    }
+    const int fd = openat(dir, path.c_str() + start, flags);
+    if (dir != AT_FDCWD) close(dir);
+    return fd;
+  }
+
+  void drop_anchor() {
+    if (anchor_fd_ >= 0) close(anchor_fd_);
+    anchor_fd_ = -1;
+    anchor_path_.clear();
+  }
+
+  int anchor_fd_ = -1;
+  std::string anchor_path_;
+};
+
+// The kind of a listed entry; its own status is read only when the listing does not say.
+unsigned char entry_kind(DIR* listing, const dirent& entry) {
+  if (entry.d_type != DT_UNKNOWN) return entry.d_type;
+  struct stat status;
+  if (fstatat(dirfd(listing), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+  if (S_ISDIR(status.st_mode)) return DT_DIR;
+  if (S_ISREG(status.st_mode)) return DT_REG;
+  return DT_LNK;  // anything else is ignored alike
+}
+
+void append_roots_files(const std::vector<std::string>& roots, std::vector<std::string>& files) {
+  for (const std::string& root : roots) {
+    std::vector<std::string> found = collect_jsonl_files(root);
+    if (files.empty()) {
+      files = std::move(found);
+    } else {
+      files.insert(files.end(), std::make_move_iterator(found.begin()),
+                   std::make_move_iterator(found.end()));
+    }
+  }
+}
+
+}  // namespace
+
+std::string normalized_path(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  const bool absolute = !path.empty() && path.front() == '/';
+  if (absolute) out.push_back('/');
+  bool first = true;
+  std::size_t i = 0;
+  while (i < path.size()) {
+    while (i < path.size() && path[i] == '/') ++i;
+    if (i == path.size()) break;
+    std::size_t end = path.find('/', i);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view component = path.substr(i, end - i);
+    i = end;
+    const bool keep = component != "." || (first && !absolute);
+    first = false;
+    if (!keep) continue;
+    if (!out.empty() && out.back() != '/') out.push_back('/');
+    out.append(component);
+  }
+  return out;
+}
+
+std::vector<std::string> find_claude_files(const Environment& env) {
+  std::vector<std::string> candidates;
+  if (env.claude_config_dir && is_valid_utf8(*env.claude_config_dir)) {
+    const std::string_view value = *env.claude_config_dir;
+    std::size_t start = 0;
+    while (true) {
+      const std::size_t comma = value.find(',', start);
+      const std::size_t end = comma == std::string_view::npos ? value.size() : comma;
+      candidates.push_back(
+          join_path(trim_unicode_space(value.substr(start, end - start)), "projects"));
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+  if (env.home) {
+    candidates.push_back(join_path(join_path(*env.home, ".claude"), "projects"));
+    candidates.push_back(
+        join_path(join_path(join_path(*env.home, ".config"), "claude"), "projects"));
+  }
+
+  std::unordered_set<std::string> seen;
+  std::vector<std::string> roots;
+  for (std::string& candidate : candidates) {
+    if (!seen.insert(normalized_path(candidate)).second) continue;
+    if (is_directory(candidate)) roots.push_back(std::move(candidate));
+  }
+  std::vector<std::string> files;
+  append_roots_files(roots, files);
+  return files;
+}
+
+std::vector<std::string> find_codex_files(const Environment& env) {
+  const std::optional<std::string> home = codex_home(env);
+  if (!home) return {};
+  std::vector<std::string> roots;
+  for (const char* name : {"sessions", "archived_sessions"}) {
+    std::string candidate = join_path(*home, name);
+    if (is_directory(candidate)) roots.push_back(std::move(candidate));
+  }
+  std::vector<std::string> files;
+  append_roots_files(roots, files);
+  return files;
+}
+
+std::vector<std::string> collect_jsonl_files(const std::string& root) {
+  std::vector<std::string> files;
+  std::vector<std::string> stack{root};
+  DirectoryOpener opener;
+  // The root itself may be a link to a directory; below it, a link is never followed.
+  int flags = kDirectoryFlags;
+  while (!stack.empty()) {
+    const std::string dir = std::move(stack.back());
+    stack.pop_back();
+    const int fd = opener.open(dir, flags);
+    flags = kDirectoryFlags | O_NOFOLLOW;
+    if (fd < 0) continue;
+    DIR* listing = fdopendir(fd);
+    if (listing == nullptr) {
+      close(fd);
+      continue;
+    }
+    // readdir reports a failure half-way as the end of the listing: what was seen stands.
+    while (const dirent* entry = readdir(listing)) {
+      const std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      const unsigned char kind = entry_kind(listing, *entry);
+      if (kind == DT_DIR) {
+        stack.push_back(join_path(dir, name));
+      } else if (kind == DT_REG && has_jsonl_extension(name)) {
+        files.push_back(join_path(dir, name));
+      }
+    }
+    closedir(listing);
+  }
+  return files;
+}
