@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -56,6 +57,8 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   int slave = -1;
   if (spec.terminal) {
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
     out_pipe[0] = master;
     out_pipe[1] = slave;
   } else if (pipe2(out_pipe, O_CLOEXEC) != 0) {
@@ -73,25 +76,37 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   for (auto& arg : args) argp.push_back(arg.data());
   argp.push_back(nullptr);
 
-  const pid_t pid = fork();
-  if (pid == 0) {
-    signal(SIGPIPE, SIG_DFL);
-    if (spec.stdout_reader_gone) {
-      int broken[2];
-      if (pipe(broken) != 0) _exit(126);
-      close(broken[0]);
-      dup2(broken[1], STDOUT_FILENO);
-    } else if (!spec.stdout_path.empty()) {
-      const int fd = open(spec.stdout_path.c_str(), O_WRONLY);
-      dup2(fd, STDOUT_FILENO);
-    } else {
-      dup2(out_pipe[1], STDOUT_FILENO);
-    }
-    dup2(err_pipe[1], STDERR_FILENO);
-    const int null_in = open("/dev/null", O_RDONLY);
-    dup2(null_in, STDIN_FILENO);
-    execve(argp[0], argp.data(), envp.data());
-    _exit(127);
+  // posix_spawn shares no copy of this process's memory with the child, so the child's peak
+  // memory is its own and not the test binary's.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  int broken[2] = {-1, -1};
+  if (spec.stdout_reader_gone && pipe2(broken, O_CLOEXEC) == 0) {
+    close(broken[0]);
+    posix_spawn_file_actions_adddup2(&actions, broken[1], STDOUT_FILENO);
+  } else if (!spec.stdout_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, spec.stdout_path.c_str(), O_WRONLY,
+                                     0);
+  } else {
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+  }
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (broken[1] >= 0) close(broken[1]);
+  if (spawned != 0) {
+    for (const int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
+    return {};
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
