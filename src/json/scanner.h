@@ -24,11 +24,18 @@ std::optional<std::string> read_string(JsonCursor& cursor);
 /// Skips whitespace; the decoded string when one follows, else skips the value and gives nothing.
 std::optional<std::string> read_string_value(JsonCursor& cursor);
 
+/// As read_string_value, but the text views the line when the string has no escapes and is
+/// otherwise decoded into `scratch`; the view lasts until the line or `scratch` changes.
+std::optional<std::string_view> read_string_value_view(JsonCursor& cursor, std::string& scratch);
+
 /// Skips whitespace; steps into an object when one starts here.
 bool begin_object(JsonCursor& cursor);
 
 /// The next member's key, with the cursor left on the member's value; nothing at the object's end.
 std::optional<std::string> next_key(JsonCursor& cursor);
+
+/// As next_key, but the key views the line or `scratch` like read_string_value_view.
+std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::string& scratch);
 
 /// Reads an unsigned count from a number or a string of digits; consumes the value in every case.
 std::optional<std::uint64_t> read_u64(JsonCursor& cursor);

@@ -1,0 +1,172 @@
+#include "json/byte_scan.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__) && !defined(METERLY_NO_SIMD)
+#include <immintrin.h>
+#define METERLY_STRING_SCAN_X86 1
+#endif
+
+namespace {
+
+#ifdef METERLY_STRING_SCAN_X86
+
+// The bytes escaped by a backslash in a block of 64, as bits. `carry` tells whether the block's
+// first byte is escaped by the previous block's last backslash, and is updated for the next.
+// In a run of backslashes the escaped bytes are the second, fourth, ... from the run's start:
+// odd bits for a run starting on an even bit, even bits otherwise. Adding each odd-starting
+// run's first bit to the mask clears exactly those runs, which tells the two kinds apart; a
+// sum that overflows is an odd-length run reaching the block's last byte.
+inline std::uint64_t escaped_bytes(std::uint64_t backslash, std::uint64_t& carry) {
+  constexpr std::uint64_t even_bits = 0x5555555555555555ULL;
+  backslash &= ~carry;
+  const std::uint64_t follows_backslash = backslash << 1 | carry;
+  const std::uint64_t odd_starts = backslash & ~even_bits & ~follows_backslash;
+  std::uint64_t odd_starts_folded;
+  carry = __builtin_add_overflow(odd_starts, backslash, &odd_starts_folded) ? 1 : 0;
+  const std::uint64_t invert = odd_starts_folded << 1;
+  return (even_bits ^ invert) & follows_backslash;
+}
+
+// The quotes of a block that close the string, as bits.
+inline std::uint64_t closing_quotes(std::uint64_t quote, std::uint64_t backslash,
+                                    std::uint64_t& carry) {
+  if ((backslash | carry) == 0) return quote;
+  return quote & ~escaped_bytes(backslash, carry);
+}
+
+struct BlockMasks {
+  std::uint64_t quote;
+  std::uint64_t backslash;
+};
+
+inline BlockMasks sse2_masks(const char* p) {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  BlockMasks masks{0, 0};
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    const auto q = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)));
+    const auto b = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, backslash)));
+    masks.quote |= std::uint64_t{q} << (16 * i);
+    masks.backslash |= std::uint64_t{b} << (16 * i);
+  }
+  return masks;
+}
+
+__attribute__((target("avx2"))) inline BlockMasks avx2_masks(const char* p) {
+  const __m256i quote = _mm256_set1_epi8('"');
+  const __m256i backslash = _mm256_set1_epi8('\\');
+  const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  auto bits = [](int lo_mask, int hi_mask) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(lo_mask)) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(hi_mask)) << 32;
+  };
+  return BlockMasks{bits(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, quote)),
+                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, quote))),
+                    bits(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, backslash)),
+                         _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, backslash)))};
+}
+
+// Fewer than 64 bytes left: they are copied into a zeroed block, as reading on up to the block's
+// end could cross into memory that is not the line's. Zero bytes are neither quotes nor
+// backslashes, so the padding finds nothing.
+const char* string_end_tail(const char* p, const char* end, std::uint64_t carry) {
+  alignas(16) char block[64] = {};
+  __builtin_memcpy(block, p, static_cast<std::size_t>(end - p));
+  const BlockMasks masks = sse2_masks(block);
+  const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry);
+  return q != 0 ? p + __builtin_ctzll(q) + 1 : end;
+}
+
+const char* string_end_sse2(const char* p, const char* end) {
+  std::uint64_t carry = 0;
+  for (; end - p >= 64; p += 64) {
+    const BlockMasks masks = sse2_masks(p);
+    if (const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry); q != 0) {
+      return p + __builtin_ctzll(q) + 1;
+    }
+  }
+  return string_end_tail(p, end, carry);
+}
+
+__attribute__((target("avx2"))) const char* string_end_avx2(const char* p, const char* end) {
+  std::uint64_t carry = 0;
+  for (; end - p >= 64; p += 64) {
+    const BlockMasks masks = avx2_masks(p);
+    if (const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry); q != 0) {
+      return p + __builtin_ctzll(q) + 1;
+    }
+  }
+  return string_end_tail(p, end, carry);
+}
+
+using StringEnd = const char* (*)(const char*, const char*);
+
+// METERLY_NO_AVX2 builds the SSE2 path alone, to test it on machines that have AVX2.
+StringEnd string_end_kernel() {
+#ifdef METERLY_NO_AVX2
+  constexpr bool allowed = false;
+#else
+  constexpr bool allowed = true;
+#endif
+  static const StringEnd kernel =
+      allowed && __builtin_cpu_supports("avx2") ? string_end_avx2 : string_end_sse2;
+  return kernel;
+}
+
+#else
+
+// One byte at a time, as the escapes are defined.
+const char* string_end_bytewise(const char* p, const char* end) {
+  while (p < end) {
+    const char c = *p++;
+    if (c == '"') return p;
+    if (c == '\\') {
+      if (p == end) return end;
+      ++p;
+    }
+  }
+  return end;
+}
+
+#endif
+
+}  // namespace
+
+const char* find_string_end(const char* p, const char* end) {
+#ifdef METERLY_STRING_SCAN_X86
+  // Most keys and short values end within 16 bytes, before any backslash: one compare settles
+  // them without the block machinery.
+  if (end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto quote =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
+    const auto backslash =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
+    if (const unsigned closing = quote & (backslash - 1) & ~backslash; closing != 0) {
+      return p + __builtin_ctz(closing) + 1;
+    }
+  }
+  return string_end_kernel()(p, end);
+#else
+  return string_end_bytewise(p, end);
+#endif
+}
+
+const char* find_quote_or_backslash(const char* p, const char* end) {
+#ifdef METERLY_STRING_SCAN_X86
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hit =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash));
+    if (const int mask = _mm_movemask_epi8(hit); mask != 0) return p + __builtin_ctz(mask);
+  }
+#endif
+  while (p < end && *p != '"' && *p != '\\') ++p;
+  return p;
+}

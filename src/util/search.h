@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// The first position of `needle` in `haystack`, or npos. An empty needle is found at 0.
+std::size_t find_substring(std::string_view haystack, std::string_view needle);
+
+/// A few needles searched for together in one pass over large buffers where matches are rare.
+class NeedleSet {
+ public:
+  /// Meant for up to four needles of two bytes or more; any other set is searched correctly too,
+  /// only more slowly. The set keeps its own copies of the needles.
+  explicit NeedleSet(std::span<const std::string_view> needles);
+
+  /// The smallest start position of any needle in `haystack`, or npos when none occurs.
+  std::size_t find_first(std::string_view haystack) const;
+
+  /// The two bytes of a needle that the block search compares, and their offsets in it.
+  struct Probe {
+    std::uint32_t first_offset = 0;
+    std::uint32_t second_offset = 0;
+    unsigned char first = 0;
+    unsigned char second = 0;
+  };
+
+ private:
+  std::vector<std::string> needles_;
+  std::vector<Probe> probes_;
+  std::size_t min_length_ = 0;
+  std::size_t max_offset_ = 0;
+  bool has_empty_ = false;
+};
