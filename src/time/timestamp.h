@@ -17,15 +17,39 @@ struct CivilDate {
   std::int64_t year = 1970;
   std::int64_t month = 1;
   std::int64_t day = 1;
+
+  bool operator==(const CivilDate&) const = default;
+};
+
+/// Remembers the local day around the last instant it converted, so the many events of one day
+/// cost one call into the C library. One per thread; it assumes the process's zone stays put.
+class LocalCalendar {
+ public:
+  /// The same date as local_date(seconds).
+  CivilDate date_of(std::int64_t seconds);
+
+ private:
+  // A whole local day, in UTC seconds, known to keep one offset from end to end.
+  std::int64_t cached_first_ = 1;
+  std::int64_t cached_last_ = 0;
+  CivilDate cached_date_;
+  // A day whose offset changes: asked directly, without probing it again.
+  std::int64_t uncached_first_ = 1;
+  std::int64_t uncached_last_ = 0;
 };
 
 /// Reads "YYYY-MM-DDTHH:MM:SS[.fff...]" at fixed positions, as UTC whatever zone follows.
 std::optional<TimestampParts> parse_timestamp(std::string_view text);
 
-/// Days since 1970-01-01 of a date; out-of-range months and days carry over.
+/// parse_timestamp with the local date taken through `calendar`; the result is the same.
+std::optional<TimestampParts> parse_timestamp(std::string_view text, LocalCalendar& calendar);
+
+/// Days since 1970-01-01 of a date (Hinnant's algorithm); days out of range carry over, and so do
+/// months from -9 to 14. Does not overflow for years within ±2^40.
 std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t day);
 
 /// The date of a day count since 1970-01-01 (the inverse of days_from_civil).
+/// Does not overflow for counts within ±2^60.
 CivilDate civil_from_days(std::int64_t days);
 
 /// The local calendar date of an instant, or its UTC date when the C library cannot tell.

@@ -1,0 +1,96 @@
+#include <ctime>
+#include <optional>
+
+#include "time/timestamp.h"
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// Floor division for a positive divisor.
+constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  return a / b - (a % b < 0);
+}
+
+// A local wall-clock reading: the date and the second of that day.
+struct LocalClock {
+  CivilDate date;
+  std::int64_t second_of_day = 0;
+};
+
+std::optional<LocalClock> read_local_clock(std::int64_t seconds) {
+  const auto t = static_cast<std::time_t>(seconds);
+  // A narrow time_t cannot hold the instant; treat that as the C library failing.
+  if (static_cast<std::int64_t>(t) != seconds) return std::nullopt;
+  std::tm out{};
+  if (localtime_r(&t, &out) == nullptr) return std::nullopt;
+  return LocalClock{{out.tm_year + std::int64_t{1900}, out.tm_mon + std::int64_t{1}, out.tm_mday},
+                    out.tm_hour * std::int64_t{3600} + out.tm_min * 60 + out.tm_sec};
+}
+
+CivilDate utc_date(std::int64_t seconds) {
+  return civil_from_days(floor_div(seconds, kSecondsPerDay));
+}
+
+// Local clock minus UTC at an instant; nothing when it is unknown or lands on a leap second.
+std::optional<std::int64_t> utc_offset(std::int64_t seconds) {
+  const auto clock = read_local_clock(seconds);
+  if (!clock || clock->second_of_day >= kSecondsPerDay) return std::nullopt;
+  const std::int64_t days = days_from_civil(clock->date.year, clock->date.month, clock->date.day);
+  return days * kSecondsPerDay + clock->second_of_day - seconds;
+}
+
+}  // namespace
+
+std::int64_t days_from_civil(std::int64_t year, std::int64_t month, std::int64_t day) {
+  const std::int64_t y = month <= 2 ? year - 1 : year;
+  const std::int64_t era = floor_div(y, 400);
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t shifted_month = month <= 2 ? month + 9 : month - 3;
+  const std::int64_t doy = floor_div(153 * shifted_month + 2, 5) + day - 1;
+  const std::int64_t doe = 365 * yoe + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+CivilDate civil_from_days(std::int64_t days) {
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = floor_div(z, 146097);
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  return {yoe + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+CivilDate local_date(std::int64_t seconds) {
+  if (const auto clock = read_local_clock(seconds)) return clock->date;
+  return utc_date(seconds);
+}
+
+CivilDate LocalCalendar::date_of(std::int64_t seconds) {
+  if (cached_first_ <= seconds && seconds <= cached_last_) return cached_date_;
+  const auto clock = read_local_clock(seconds);
+  if (!clock) return utc_date(seconds);
+  if (uncached_first_ <= seconds && seconds <= uncached_last_) return clock->date;
+  if (clock->second_of_day >= kSecondsPerDay) return clock->date;
+
+  // The whole local day keeps this date if the offset holds from its first second to its last.
+  // Probing the two ends proves that only because no zone changes its offset twice within a
+  // day: in the tz database the closest changes are days apart.
+  const std::int64_t first = seconds - clock->second_of_day;
+  const std::int64_t last = first + kSecondsPerDay - 1;
+  const std::int64_t offset =
+      days_from_civil(clock->date.year, clock->date.month, clock->date.day) * kSecondsPerDay +
+      clock->second_of_day - seconds;
+  if (utc_offset(first) == offset && utc_offset(last) == offset) {
+    cached_first_ = first;
+    cached_last_ = last;
+    cached_date_ = clock->date;
+  } else {
+    uncached_first_ = first;
+    uncached_last_ = last;
+  }
+  return clock->date;
+}

@@ -1,0 +1,126 @@
+#include "util/format.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <system_error>
+
+#include "time/timestamp.h"
+
+namespace {
+
+// Floor division and its remainder (0 to b - 1) for a positive divisor, without forming
+// q * b, which overflows at the bottom of the range.
+constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  return a / b - (a % b < 0);
+}
+constexpr std::int64_t floor_mod(std::int64_t a, std::int64_t b) {
+  return a % b + (a % b < 0) * b;
+}
+
+// Appends `value` zero-padded to `width` characters, a minus sign counting toward the width.
+void append_padded(std::string& out, std::int64_t value, int width) {
+  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+  if (value < 0) {
+    out.push_back('-');
+    --width;
+    magnitude = 0 - magnitude;
+  }
+  std::array<char, 20> digits;
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
+  const auto length = static_cast<int>(end - digits.data());
+  if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
+  out.append(digits.data(), end);
+}
+
+// Rounds |x| * 100 half away from zero into whole cents, clamped to the unsigned range.
+std::uint64_t to_cents(double x) {
+  const double cents = std::round(std::fabs(x) * 100.0);
+  if (!(cents >= 0.0)) return 0;  // NaN
+  // 2^64 is exact in a double; anything at or past it does not fit.
+  if (cents >= 18446744073709551616.0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(cents);
+}
+
+}  // namespace
+
+std::string group_thousands(std::uint64_t n) {
+  std::array<char, 20> digits;
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), n).ptr;
+  const auto length = static_cast<std::size_t>(end - digits.data());
+  std::string out;
+  out.reserve(length + length / 3);
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i != 0 && (length - i) % 3 == 0) out.push_back(',');
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+std::string format_tokens(std::uint64_t n, bool exact) {
+  if (exact) return group_thousands(n);
+  if (n <= 999) return group_thousands(n);
+  double divisor = 1e12;
+  char unit = 'T';
+  if (n < 1'000'000) {
+    divisor = 1e3;
+    unit = 'K';
+  } else if (n < 1'000'000'000) {
+    divisor = 1e6;
+    unit = 'M';
+  } else if (n < 1'000'000'000'000) {
+    divisor = 1e9;
+    unit = 'B';
+  }
+  const double q = static_cast<double>(n) / divisor;
+  // No carry into the next unit: 999,999 stays "1000K".
+  std::string out = format_fixed(q, q >= 100.0 ? 0 : q >= 10.0 ? 1 : 2);
+  out.push_back(unit);
+  return out;
+}
+
+std::string format_usd(double x) {
+  const std::uint64_t cents = to_cents(x);
+  std::string out = x < 0.0 ? "-$" : "$";
+  out += group_thousands(cents / 100);
+  out.push_back('.');
+  append_padded(out, static_cast<std::int64_t>(cents % 100), 2);
+  return out;
+}
+
+std::string format_utc_timestamp(std::int64_t ms) {
+  const std::int64_t seconds = floor_div(ms, 1000);
+  const std::int64_t millis = floor_mod(ms, 1000);
+  const std::int64_t second_of_day = floor_mod(seconds, 86400);
+  const CivilDate date = civil_from_days(floor_div(seconds, 86400));
+
+  std::string out;
+  out.reserve(24);
+  append_padded(out, date.year, 4);
+  out.push_back('-');
+  append_padded(out, date.month, 2);
+  out.push_back('-');
+  append_padded(out, date.day, 2);
+  out.push_back('T');
+  append_padded(out, second_of_day / 3600, 2);
+  out.push_back(':');
+  append_padded(out, second_of_day % 3600 / 60, 2);
+  out.push_back(':');
+  append_padded(out, second_of_day % 60, 2);
+  out.push_back('.');
+  append_padded(out, millis, 3);
+  out.push_back('Z');
+  return out;
+}
+
+std::string format_fixed(double x, int decimals) {
+  if (decimals < 0) decimals = 0;
+  // std::to_chars prints the exact binary value rounded once, ties to even, in any locale.
+  // The largest double has 309 integer digits; the sign and point need two more.
+  std::string out(static_cast<std::size_t>(decimals) + 320, '\0');
+  const auto result =
+      std::to_chars(out.data(), out.data() + out.size(), x, std::chars_format::fixed, decimals);
+  out.resize(result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - out.data()) : 0);
+  return out;
+}
