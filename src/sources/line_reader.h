@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <span>
 #include <string>
@@ -9,16 +10,24 @@
 /// One per worker thread: its buffers are reused for every file that worker reads.
 class LineReader {
  public:
+  /// The read size used when none is given.
+  static constexpr std::size_t kDefaultBufferBytes = 512 * 1024;
+
   LineReader();
+  /// A reader whose buffer starts at `buffer_bytes` (at least 64 bytes); small sizes suit tests.
+  explicit LineReader(std::size_t buffer_bytes);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
   /// Calls `on_line` with every line of the regular file at `path` that contains at least one
   /// of `needles` (the line's LF included when present), in file order. False when the path
-  /// cannot be opened as a regular file.
+  /// cannot be opened as a regular file. Needles must be non-empty and hold no LF.
   bool read_matching_lines(const std::string& path, std::span<const std::string_view> needles,
                            const std::function<void(std::string_view)>& on_line);
+
+  /// The size of the read buffer now: it grows only to hold a long line that contains a needle.
+  std::size_t buffer_bytes() const;
 
  private:
   struct Buffers;

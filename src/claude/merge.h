@@ -1,0 +1,14 @@
+#pragma once
+
+#include <vector>
+
+#include "main/options.h"
+#include "main/usage_event.h"
+#include "report/state.h"
+
+/// Folds the events of every transcript, given in file-list order, into `state`, counting each
+/// keyed message once: the copy with the most output wins, the earliest file on a tie. Each
+/// file's unkeyed events come first, in file order; the keyed winners follow in the order their
+/// keys first appeared. Consumes `files`.
+void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options,
+                       ReportState& state);
