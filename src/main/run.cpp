@@ -1,6 +1,9 @@
 #include "main/run.h"
 
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,6 +12,11 @@
 
 #include "main/options.h"
 #include "main/output.h"
+#include "main/pipeline.h"
+#include "report/json_report.h"
+#include "report/order.h"
+#include "report/table_report.h"
+#include "sources/discovery.h"
 #include "util/text.h"
 
 namespace {
@@ -45,6 +53,52 @@ std::string system_error_text(int error) {
   return strerror_r(error, buffer, sizeof buffer);
 }
 
+std::uint64_t elapsed_ms_since(std::chrono::steady_clock::time_point started) {
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  if (elapsed.count() < 0) return 0;
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+// Everything after the command line: find, read, merge, print.
+int report(const RunOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  const Environment env = Environment::from_process();
+  const auto claude = static_cast<std::uint8_t>(AgentKind::claude);
+  const auto codex = static_cast<std::uint8_t>(AgentKind::codex);
+  std::vector<std::string> claude_files;
+  std::vector<std::string> codex_files;
+  if (options.agent_filter != codex) claude_files = find_claude_files(env);
+  if (options.agent_filter != claude) codex_files = find_codex_files(env);
+  const std::uint64_t files_scanned = claude_files.size() + codex_files.size();
+
+  const ReportState state = scan_logs(claude_files, codex_files, options, env);
+  const std::uint64_t elapsed_ms = elapsed_ms_since(started);
+
+  std::string text;
+  if (state.groups.empty()) {
+    text = "No usage found.\n";
+  } else {
+    const std::vector<const ReportGroup*> ordered = order_groups(state, options.view);
+    if (options.json) {
+      text = render_json_report(ordered, options.view);
+    } else {
+      TableStyle style;
+      style.terminal = isatty(STDOUT_FILENO) == 1;
+      style.colour = style.terminal && std::getenv("NO_COLOR") == nullptr;
+      text = render_table_report(ordered, state, options, files_scanned, elapsed_ms, style);
+    }
+  }
+  // A reader that went away early (a pager, `head`) is a normal end; any other failed write
+  // means the report was lost, which must not look like success.
+  const int error = write_all(STDOUT_FILENO, text);
+  if (error != 0 && error != EPIPE) {
+    write_all(STDERR_FILENO, "meterly: cannot write output: " + system_error_text(error) + "\n");
+    return kFailure;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int run(std::span<char* const> argv) {
@@ -69,6 +123,5 @@ int run(std::span<char* const> argv) {
     }
     return early->status;
   }
-  write_all(STDOUT_FILENO, "No usage found.\n");
-  return 0;
+  return report(std::get<RunOptions>(parsed));
 }
