@@ -1,99 +1,61 @@
+#include "main/options.h"
+
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
-
-#include "main/options.h"
 
 namespace {
 
-// The options expected: the defaults with the case's changes applied.
-using Expect = void (*)(RunOptions&);
+using Args = std::vector<std::string_view>;
 
-std::variant<RunOptions, EarlyExit> parse(std::vector<std::string_view> args) {
-  return parse_command_line(args);
-}
-
-TEST(command_line, accepted_argument_lists) {
-  const struct {
-    std::vector<std::string_view> args;
-    Expect expect;
-  } cases[] = {
-      {{}, [](RunOptions&) {}},
-      {{"monthly"}, [](RunOptions& o) { o.view = ReportView::monthly; }},
-      {{"daily", "--json", "monthly"},
-       [](RunOptions& o) {
-         o.view = ReportView::monthly;
-         o.json = true;
-       }},
-      {{"session", "--all", "--json"},
-       [](RunOptions& o) {
-         o.view = ReportView::session;
-         o.json = o.show_all = true;
-       }},
-      {{"--claude", "--codex"}, [](RunOptions& o) { o.agent_filter = 1; }},
-      {{"--codex", "--agent", "claude"}, [](RunOptions& o) { o.agent_filter = 0; }},
-      {{"--agent", "codex"}, [](RunOptions& o) { o.agent_filter = 1; }},
-      {{"--since", "2025-03-01", "--until", "2025-03-31"},
-       [](RunOptions& o) {
-         o.since = "2025-03-01";
-         o.until = "2025-03-31";
-       }},
-      // A value is taken whole and unseen, even when it looks like an option.
-      {{"--since", "--json"}, [](RunOptions& o) { o.since = "--json"; }},
-      {{"--until", ""}, [](RunOptions& o) { o.until = ""; }},
-      // A trailing --since clears what an earlier one set instead of failing.
-      {{"--since", "2025-01-01", "--since"}, [](RunOptions&) {}},
-      {{"--exact", "--exact"}, [](RunOptions& o) { o.exact = true; }},
-  };
-  for (const auto& c : cases) {
-    const auto result = parse(c.args);
-    ASSERT_TRUE(std::holds_alternative<RunOptions>(result)) << testing::PrintToString(c.args);
-    const auto& got = std::get<RunOptions>(result);
-    RunOptions want;
-    c.expect(want);
-    const auto args = testing::PrintToString(c.args);
-    EXPECT_EQ(got.view, want.view) << args;
-    EXPECT_EQ(got.agent_filter, want.agent_filter) << args;
-    EXPECT_EQ(got.since, want.since) << args;
-    EXPECT_EQ(got.until, want.until) << args;
-    EXPECT_EQ(got.json, want.json) << args;
-    EXPECT_EQ(got.show_all, want.show_all) << args;
-    EXPECT_EQ(got.exact, want.exact) << args;
+// The outcome in brief: view, agent filter, [since], [until] ("-" when absent) and set flags;
+// or the exit status and the texts for standard output and standard error.
+std::string brief(const Args& args) {
+  const auto result = parse_command_line(args);
+  if (const auto* exit = std::get_if<EarlyExit>(&result)) {
+    return "exit " + std::to_string(exit->status) + " out:" + exit->out + " err:" + exit->err;
   }
+  const auto& o = std::get<RunOptions>(result);
+  const auto text = [](const std::optional<std::string>& s) { return s ? "[" + *s + "]" : "-"; };
+  return std::to_string(static_cast<int>(o.view)) + " " + std::to_string(o.agent_filter) + " " +
+         text(o.since) + " " + text(o.until) + (o.json ? " json" : "") +
+         (o.show_all ? " all" : "") + (o.exact ? " exact" : "");
 }
 
-TEST(command_line, early_exits) {
-  const std::string help = std::string(help_text()) + "\n";
-  const std::string unknown_prefix = "meterly: unknown argument \"";
-  const std::string agent_error = "meterly: --agent expects claude|codex\n";
-  const struct {
-    std::vector<std::string_view> args;
-    int status;
-    std::string out;
-    std::string err;
-  } cases[] = {
-      {{"--help"}, 0, help, ""},
-      {{"-h", "--bogus"}, 0, help, ""},
-      {{"daily", "-v", "--bogus"}, 0, "0.4.1\n", ""},
-      {{"--version"}, 0, "0.4.1\n", ""},
-      {{"--bogus", "--help"}, 1, "", unknown_prefix + "--bogus\"\n\n" + help},
-      {{"-V"}, 1, "", unknown_prefix + "-V\"\n\n" + help},
-      {{"--Version"}, 1, "", unknown_prefix + "--Version\"\n\n" + help},
-      {{"-hv"}, 1, "", unknown_prefix + "-hv\"\n\n" + help},
-      {{"--json=true"}, 1, "", unknown_prefix + "--json=true\"\n\n" + help},
-      {{"--since=2025-01-01"}, 1, "", unknown_prefix + "--since=2025-01-01\"\n\n" + help},
-      {{""}, 1, "", unknown_prefix + "\"\n\n" + help},
-      {{"--agent"}, 1, "", agent_error},
-      {{"--agent", "both"}, 1, "", agent_error},
-      {{"--agent", "Claude"}, 1, "", agent_error},
-  };
-  for (const auto& c : cases) {
-    const auto result = parse(c.args);
-    ASSERT_TRUE(std::holds_alternative<EarlyExit>(result)) << testing::PrintToString(c.args);
-    const auto& got = std::get<EarlyExit>(result);
-    EXPECT_EQ(got.status, c.status) << testing::PrintToString(c.args);
-    EXPECT_EQ(got.out, c.out) << testing::PrintToString(c.args);
-    EXPECT_EQ(got.err, c.err) << testing::PrintToString(c.args);
+TEST(command_line, accepted_arguments_set_options_and_later_ones_win) {
+  // clang-format off
+  const std::pair<Args, std::string> cases[] = {{{}, "0 2 - -"}, {{"monthly"}, "1 2 - -"},
+      {{"daily", "--json", "monthly"}, "1 2 - - json"}, {{"--agent", "codex"}, "0 1 - -"},
+      {{"session", "--all", "--json"}, "2 2 - - json all"}, {{"--claude", "--codex"}, "0 1 - -"},
+      {{"--codex", "--agent", "claude"}, "0 0 - -"}, {{"--exact", "--exact"}, "0 2 - - exact"},
+      {{"--since", "2025-03-01", "--until", "2025-03-31"}, "0 2 [2025-03-01] [2025-03-31]"},
+      // A value is taken whole and unseen; a trailing --since clears an earlier one.
+      {{"--since", "--json"}, "0 2 [--json] -"}, {{"--until", ""}, "0 2 - []"},
+      {{"--since", "2025-01-01", "--since"}, "0 2 - -"}};
+  // clang-format on
+  for (const auto& [args, options] : cases) EXPECT_EQ(brief(args), options);
+}
+
+TEST(command_line, help_version_and_errors_end_the_run_early) {
+  const std::string help = std::string(help_text()) + "\n", version = "exit 0 out:0.4.1\n err:";
+  const std::string agent = "exit 1 out: err:meterly: --agent expects claude|codex\n";
+  for (const Args& args : {Args{"--help"}, Args{"-h", "--bogus"}}) {
+    EXPECT_EQ(brief(args), "exit 0 out:" + help + " err:");
+  }
+  for (const Args& args : {Args{"-v"}, Args{"daily", "--version", "--bogus"}}) {
+    EXPECT_EQ(brief(args), version);
+  }
+  for (const Args& args : {Args{"--agent"}, Args{"--agent", "both"}, Args{"--agent", "Claude"}}) {
+    EXPECT_EQ(brief(args), agent);
+  }
+  // clang-format off
+  for (const Args& args : {Args{"--bogus", "--help"}, Args{"-V"}, Args{"--Version"}, Args{"-hv"},
+           Args{"--json=true"}, Args{"--since=2025-01-01"}, Args{""}}) {
+    // clang-format on
+    const std::string err = "meterly: unknown argument \"" + std::string(args[0]) + "\"\n\n" + help;
+    EXPECT_EQ(brief(args), "exit 1 out: err:" + err);
   }
 }
 
