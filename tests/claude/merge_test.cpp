@@ -4,70 +4,42 @@
 
 namespace {
 
-// An event of session "s"; `tag` goes into `input` so that the winner can be told apart.
-UsageEvent event(std::uint64_t output, std::uint64_t tag, std::string project = "") {
-  UsageEvent e;
-  e.day_key = "2025-01-15";
-  e.month_key = "2025-01";
-  e.session_id = "s";
-  e.project = std::move(project);
-  e.model = "m";
-  e.input = tag;
-  e.output = output;
-  return e;
+UsageEvent event(std::uint64_t output, std::string project) {
+  return {"2025-01-15", "2025-01", "s", std::move(project), "m", 0, 1, output};
 }
 
-// The session row of the merged files.
-ReportGroup merged(std::vector<FileUsage> files) {
-  RunOptions options;
-  options.view = ReportView::session;
-  ReportState state;
-  merge_file_usages(std::move(files), options, state);
-  return state.groups.at("claude|s");
+KeyedEvent keyed(std::string key, std::uint64_t output, std::string project) {
+  return {std::move(key), event(output, std::move(project))};
 }
 
 }  // namespace
 
-TEST(claude_merge, duplicates_across_files_keep_larger_output_then_earlier_file) {
-  // Outputs of the same key in the first and the second file; the winner's tag.
-  const std::array<std::array<std::uint64_t, 3>, 3> cases = {
-      {{10, 25, 2}, {25, 10, 1}, {25, 25, 1}}};
-  for (const auto& [first, second, winner] : cases) {
-    std::vector<FileUsage> files(2);
-    files[0].keyed.push_back({"m1::r1", event(first, 1)});
-    files[1].keyed.push_back({"m1::r1", event(second, 2)});
-    // Unkeyed copies are never merged.
-    files[0].unkeyed.push_back(event(0, 10));
-    files[1].unkeyed.push_back(event(0, 10));
-    const ReportGroup group = merged(std::move(files));
-    EXPECT_EQ(group.input, winner + 20) << first << " " << second;
-    EXPECT_EQ(group.output, std::max(first, second)) << first << " " << second;
+TEST(claude_merge, one_event_per_key_folded_after_each_files_unkeyed_ones) {
+  // The session row keeps the first non-empty project folded into it, which shows both the
+  // winner of a key and the order of folding; then its input counts the events.
+  std::vector<FileUsage> many(3);
+  // So many keys that a hash map's order would differ from first appearance.
+  for (int i = 0; i < 200; ++i) {
+    many[static_cast<std::size_t>(i % 3)].keyed.push_back(
+        keyed("key" + std::to_string(i), 1, i == 0 ? "" : "p" + std::to_string(i)));
   }
-}
-
-TEST(claude_merge, unkeyed_by_file_first_then_keys_by_first_appearance) {
-  // A group keeps the first non-empty project folded into it, which shows the order.
-  std::vector<std::pair<std::vector<FileUsage>, std::string>> cases(3);
-  {
-    auto& files = cases[0].first = std::vector<FileUsage>(2);
-    files[0].keyed = {{"k1", event(1, 1)}, {"k2", event(1, 1, "second key")}};
-    files[1].keyed = {{"k1", event(5, 1, "replaced first key")}};
-    cases[0].second = "replaced first key";
+  std::pair<std::vector<FileUsage>, std::string> cases[] = {
+      {{{{}, {keyed("k", 10, "first")}}, {{}, {keyed("k", 25, "second")}}}, "second 1"},
+      {{{{}, {keyed("k", 25, "first")}}, {{}, {keyed("k", 10, "second")}}}, "first 1"},
+      {{{{}, {keyed("k", 25, "first")}}, {{}, {keyed("k", 25, "second")}}}, "first 1"},
+      {{{{event(1, "")}, {}}, {{event(1, "copy")}, {}}}, "copy 2"},
+      {{{{}, {keyed("k1", 1, ""), keyed("k2", 1, "second key")}},
+        {{}, {keyed("k1", 5, "replaced first key")}}},
+       "replaced first key 2"},
+      {{{{}, {keyed("k", 1, "keyed")}}, {{event(1, "unkeyed of a later file")}, {}}},
+       "unkeyed of a later file 2"},
+      {std::move(many), "p3 200"}};
+  for (auto& [files, expected] : cases) {
+    RunOptions options;
+    options.view = ReportView::session;
+    ReportState state;
+    merge_file_usages(std::move(files), options, state);
+    const ReportGroup& row = state.groups.at("claude|s");
+    EXPECT_EQ(row.project + " " + std::to_string(row.input), expected);
   }
-  {
-    auto& files = cases[1].first = std::vector<FileUsage>(2);
-    files[0].keyed = {{"k1", event(1, 1, "keyed")}};
-    files[1].unkeyed = {event(1, 1, "unkeyed of a later file")};
-    cases[1].second = "unkeyed of a later file";
-  }
-  {
-    // So many keys that a hash map's order would differ from first appearance.
-    auto& files = cases[2].first = std::vector<FileUsage>(3);
-    for (int i = 0; i < 200; ++i) {
-      files[static_cast<std::size_t>(i % 3)].keyed.push_back(
-          {"key" + std::to_string(i), event(1, 1, i == 0 ? "" : "p" + std::to_string(i))});
-    }
-    cases[2].second = "p3";
-  }
-  for (auto& [files, project] : cases) EXPECT_EQ(merged(std::move(files)).project, project);
 }

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include "report/json_report.h"
+#include "report/order.h"
+#include "report/state.h"
+#include "report/table_report.h"
+
+namespace {
+
+constexpr auto claude = AgentKind::claude;
+constexpr auto codex = AgentKind::codex;
+constexpr auto npos = std::string::npos;
+using namespace std::literals;
+
+// A priced event whose cache tokens are all cache reads.
+UsageEvent sample(std::string day, AgentKind agent, std::string model, std::uint64_t in,
+                  std::uint64_t out, std::uint64_t cache, double cost, std::string session = "s1",
+                  std::string project = "", std::int64_t time = 0) {
+  UsageEvent e{day, day.substr(0, 7), session, project, model, time, in, out};
+  e.cache_read = cache;
+  e.cost_usd = cost;
+  e.agent = agent;
+  e.priced = true;
+  return e;
+}
+
+RunOptions view_options(ReportView view) {
+  RunOptions options;
+  options.view = view;
+  return options;
+}
+
+ReportState fold(const std::vector<UsageEvent>& events, const RunOptions& options) {
+  ReportState state;
+  for (const UsageEvent& event : events) add_event(state, options, event);
+  return state;
+}
+
+// Costs are binary fractions, so no grouping of the additions can change a sum.
+std::vector<UsageEvent> mixed_events() {
+  std::vector<UsageEvent> events = {
+      sample("2025-03-07", claude, "sonnet", 10, 20, 30, 0.5, "a", "", 3000),
+      sample("2025-03-31", claude, "opus", 100, 0, 0, 2.0, "a", "y", 500),
+      sample("2025-03-07", codex, "gpt", 1, 2, 3, 0.0, "a", "cli", -7),
+      sample("2025-03-07", claude, "opus", 1200, 3400, 560000, 1.0, "a", "webapp", 1000),
+      sample("2025-04-01", codex, "gpt", 5, 0, 0, 0.25, "b", "", 0)};
+  events[0].cache_write_5m = 8;
+  events[0].cache_write_1h = 16;
+  events[2].priced = false;
+  return events;
+}
+
+std::string totals(const ReportState& s) {
+  std::string out;
+  for (const std::string& model : s.unpriced_models) out += model + " ";
+  return out + std::to_string(s.unpriced_tokens) + " " + std::to_string(s.agent_tokens[0]) + " $" +
+         std::to_string(s.agent_cost_usd[0]) + " " + std::to_string(s.agent_tokens[1]) + " $" +
+         std::to_string(s.agent_cost_usd[1]);
+}
+
+std::string table(const std::vector<UsageEvent>& events, const RunOptions& options,
+                  TableStyle style = {}) {
+  const ReportState state = fold(events, options);
+  return render_table_report(order_groups(state, options.view), state, options, 42, 87, style);
+}
+
+std::vector<UsageEvent> worked_events() {
+  return {sample("2025-03-07", claude, "claude-opus-4-1-20250805", 1200, 3400, 560000, 1.113, "c1",
+                 "webapp", 1741371725123),
+          sample("2025-03-07", codex, "gpt-5-codex", 52000, 8100, 310000, 0.18475, "x1", "",
+                 1741354000000),
+          sample("2025-03-08", claude, "claude-sonnet-4-5-20250929", 800, 12000, 1250000, 0.5574,
+                 "c1", "webapp", 1741371725123)};
+}
+
+}  // namespace
+
+TEST(report_state, rows_of_each_view_in_report_order) {
+  const std::pair<ReportView, std::string> cases[] = {
+      {ReportView::daily,
+       "2025-03-07|claude|opus=2025-03-07/webapp/560000@1000 2025-03-07|claude|sonnet=2025-03-07//"
+       "54@3000 2025-03-07|codex|gpt=2025-03-07/cli/3@0 2025-03-31|claude|opus=2025-03-31/y/0@500 "
+       "2025-04-01|codex|gpt=2025-04-01//0@0 "},
+      {ReportView::monthly,
+       "2025-03|claude|opus=2025-03/y/560000@1000 2025-03|claude|sonnet=2025-03//54@3000 "
+       "2025-03|codex|gpt=2025-03/cli/3@0 2025-04|codex|gpt=2025-04//0@0 "},
+      {ReportView::session, "claude|a=a/y/560054@3000 codex|a=a/cli/3@0 codex|b=b//0@0 "}};
+  for (const auto& [view, expected] : cases) {
+    const ReportState state = fold(mixed_events(), view_options(view));
+    std::string rows;
+    for (const ReportGroup* g : order_groups(state, view)) {
+      rows += g->key + "=" + g->label + "/" + g->project + "/" + std::to_string(g->cache) + "@" +
+              std::to_string(g->last_active_ms) + " ";
+    }
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(totals(state), "gpt 6 564784 $3.500000 11 $0.250000");
+  }
+}
+
+TEST(report_state, agent_filter_and_date_range_drop_events_before_any_sum) {
+  struct Case {
+    std::uint8_t filter;
+    std::string range;  // "since.." or "..until"
+    std::string day;
+    bool kept;
+  };
+  // Short texts compare as prefixes: "2025-03" sorts before every day of March.
+  const Case cases[] = {{0, "", "2025-03-07", true},
+                        {1, "", "2025-03-07", false},
+                        {2, "2025-03-07..", "2025-03-07", true},
+                        {2, "2025-03-07..", "2025-03-06", false},
+                        {2, "..2025-03-31", "2025-03-31", true},
+                        {2, "..2025-03-31", "2025-04-01", false},
+                        {2, "2025-03..", "2025-03-01", true},
+                        {2, "..2025-03", "2025-03-01", false}};
+  for (const Case& c : cases) {
+    // The range tests the day in every view, the monthly one included.
+    RunOptions options = view_options(ReportView::monthly);
+    options.agent_filter = c.filter;
+    if (c.range.starts_with("..")) options.until = c.range.substr(2);
+    if (c.range.ends_with("..")) options.since = c.range.substr(0, c.range.size() - 2);
+    UsageEvent event = sample(c.day, claude, "m", 1, 2, 3, 0.0);
+    event.priced = false;
+    const ReportState state = fold({event}, options);
+    EXPECT_EQ(state.groups.size(), c.kept ? 1u : 0u) << c.range << " " << c.day;
+    EXPECT_EQ(totals(state), c.kept ? "m 6 6 $0.000000 0 $0.000000" : "0 0 $0.000000 0 $0.000000");
+  }
+}
+
+TEST(report_state, sums_saturate_instead_of_wrapping) {
+  std::vector<UsageEvent> events(3,
+                                 sample("2025-03-07", claude, "m", UINT64_MAX, 0, UINT64_MAX, 0));
+  events[2].model = "n";
+  events[2].priced = false;
+  events[2].cache_write_5m = UINT64_MAX;
+  for (const bool merged : {false, true}) {
+    ReportState state = fold(events, {});
+    if (merged) merge_states(state, fold(events, {}));
+    for (const char* key : {"2025-03-07|claude|m", "2025-03-07|claude|n"}) {
+      EXPECT_EQ(state.groups.at(key).input, UINT64_MAX) << key << merged;
+      EXPECT_EQ(state.groups.at(key).cache, UINT64_MAX) << key << merged;
+    }
+    EXPECT_EQ(state.agent_tokens[0], UINT64_MAX) << merged;
+    EXPECT_EQ(state.unpriced_tokens, UINT64_MAX) << merged;
+    EXPECT_EQ(view_totals(order_groups(state, ReportView::daily)).cache, UINT64_MAX) << merged;
+  }
+}
+
+TEST(report_state, merging_split_states_equals_folding_all_events) {
+  const std::vector<UsageEvent> all = mixed_events();
+  for (const ReportView view : {ReportView::daily, ReportView::monthly, ReportView::session}) {
+    const auto describe = [&](const ReportState& state) {
+      return render_json_report(order_groups(state, view), view) + totals(state);
+    };
+    for (std::size_t split = 0; split <= all.size(); ++split) {
+      const auto middle = all.begin() + static_cast<std::ptrdiff_t>(split);
+      ReportState first = fold({all.begin(), middle}, view_options(view));
+      merge_states(first, fold({middle, all.end()}, view_options(view)));
+      EXPECT_EQ(describe(first), describe(fold(all, view_options(view)))) << split;
+    }
+  }
+}
+
+TEST(report_order, equal_session_times_order_by_key) {
+  std::vector<UsageEvent> events;
+  // Enough equal-time groups that a hash map's own order would show through.
+  for (const char* id : {"q", "c", "z", "a", "m", "k"}) {
+    events.push_back(sample("2025-03-07", codex, "m", 1, 0, 0, 0.0, id, "", 0));
+    events.push_back(sample("2025-03-07", claude, "m", 1, 0, 0, 0.0, id, "", 50));
+  }
+  std::string keys;
+  const ReportState state = fold(events, view_options(ReportView::session));
+  for (const ReportGroup* group : order_groups(state, ReportView::session))
+    keys += group->key + " ";
+  EXPECT_EQ(keys,
+            "claude|a claude|c claude|k claude|m claude|q claude|z "
+            "codex|a codex|c codex|k codex|m codex|q codex|z ");
+}
+
+TEST(report_order, only_session_tables_stop_at_twenty_five) {
+  EXPECT_EQ(shown_group_count(25, ReportView::session, false), 25u);
+  EXPECT_EQ(shown_group_count(26, ReportView::session, false), 25u);
+  EXPECT_EQ(shown_group_count(26, ReportView::session, true), 26u);
+  EXPECT_EQ(shown_group_count(30, ReportView::monthly, false), 30u);
+}
+
+TEST(table_report, daily_worked_example_in_colour_and_without) {
+  const RunOptions daily = view_options(ReportView::daily);
+  const std::string coloured = table(worked_events(), daily, {.colour = true});
+  EXPECT_EQ(coloured,
+            "\x1b[1mmeterly · Claude Code + Codex usage\n\x1b[0m\n"
+            "\x1b[1mDate        Agent   Models       Input  Output  Cache   Cost\x1b[0m\n"
+            "\x1b[2m──────────  ──────  ───────────  ─────  ──────  ─────  ─────\x1b[0m\n"
+            "2025-03-07  claude  opus-4-1     1.20K   3.40K   560K  $1.11\n"
+            "            codex   gpt-5-codex  52.0K   8.10K   310K  $0.18\n"
+            "2025-03-08  claude  sonnet-4-5     800   12.0K  1.25M  $0.56\n"
+            "\x1b[2m──────────  ──────  ───────────  ─────  ──────  ─────  ─────\x1b[0m\n"
+            "\x1b[2mDate        Agent   Models       Input  Output  Cache   Cost\x1b[0m\n"
+            "\x1b[1mTOTAL                            54.0K   23.5K  2.12M  $1.86\x1b[0m\n"
+            "\n"
+            "\x1b[36mClaude\x1b[0m        $1.67   1.83M tokens\n"
+            "\x1b[32mCodex \x1b[0m        $0.18   370K tokens\n"
+            "\x1b[1mTotal \x1b[0m  \x1b[1m      $1.86\x1b[0m\n"
+            "\x1b[2m\nScanned 42 files in 87ms\x1b[0m\n");
+  std::string plain = coloured;
+  for (std::size_t at; (at = plain.find('\x1b')) != npos;)
+    plain.erase(at, plain.find('m', at) - at + 1);
+  EXPECT_EQ(table(worked_events(), daily), plain);
+}
+
+TEST(table_report, session_and_monthly_worked_examples) {
+  const std::string session = table(worked_events(), view_options(ReportView::session));
+  EXPECT_NE(session.find("\n\nLast active  Agent   Project  Model(s)              Tokens   Cost\n"
+                         "───────────  ──────  ───────  ────────────────────  ──────  ─────\n"
+                         "2025-03-07   claude  webapp   opus-4-1, sonnet-4-5   1.83M  $1.67\n"
+                         "2025-03-07   codex   –        gpt-5-codex             370K  $0.18\n\n"),
+            npos)
+      << session;
+  // A month label, and an agent under a blank label, repeated from the row above are left blank.
+  std::vector<UsageEvent> events = worked_events();
+  events.push_back(sample("2025-04-01", codex, "gpt-5-codex", 0, 0, 0, 0.0));
+  const std::string monthly = table(events, view_options(ReportView::monthly));
+  EXPECT_NE(monthly.find("\n\nMonth    Agent   Models       Input  Output  Cache   Cost\n"
+                         "───────  ──────  ───────────  ─────  ──────  ─────  ─────\n"
+                         "2025-03  claude  opus-4-1     1.20K   3.40K   560K  $1.11\n"
+                         "                 sonnet-4-5     800   12.0K  1.25M  $0.56\n"
+                         "         codex   gpt-5-codex  52.0K   8.10K   310K  $0.18\n"
+                         "2025-04  codex   gpt-5-codex      0       0      0  $0.00\n"),
+            npos)
+      << monthly;
+}
+
+TEST(table_report, session_table_shows_the_twenty_five_most_recent_unless_all) {
+  std::vector<UsageEvent> events;
+  for (int i = 0; i < 26; ++i) {
+    events.push_back(sample("2025-03-07", codex, "gpt-5", 1000, 0, 0, 0.0, std::to_string(i),
+                            "p" + std::to_string(i), 1741354000000 + i));
+  }
+  for (const bool all : {false, true}) {
+    RunOptions options = view_options(ReportView::session);
+    options.show_all = all;
+    options.exact = true;
+    const std::string text = table(events, options, {.colour = true});
+    std::size_t rows = 0;
+    for (std::size_t at = 0; (at = text.find("\n2025-03-07", at + 1)) != npos;) ++rows;
+    EXPECT_EQ(rows, all ? 26u : 25u);
+    EXPECT_EQ(text.find("  p0 ") != npos, all);
+    // The closing totals count every session, shown or not.
+    EXPECT_EQ(text.find("1,000  $0.00\n\x1b[2m\nShowing 25 of 26 sessions (most recent). Use --all "
+                        "to list them all.\x1b[0m\n\n\x1b[36mClaude\x1b[0m        $0.00   0 "
+                        "tokens\n\x1b[32mCodex \x1b[0m        $0.00   26,000 tokens") != npos,
+              !all)
+        << text;
+  }
+}
+
+TEST(table_report, control_characters_are_defused_only_on_a_terminal) {
+  const std::string csi = "\xC2\x9B";  // the one-character C1 form of ESC [
+  std::vector<UsageEvent> events = {
+      sample("2025-03-07", claude, "m" + csi + "2J", 1, 0, 0, 0.0, "s", "ev\x1b]0;\x07il")};
+  events[0].priced = false;
+  for (const bool terminal : {true, false}) {
+    const std::string text =
+        table(events, view_options(ReportView::session), {.colour = true, .terminal = terminal});
+    const std::string model = terminal ? "m?2J" : "m" + csi + "2J";
+    const std::string project = terminal ? "ev?]0;?il" : "ev\x1b]0;\x07il";
+    EXPECT_NE(text.find(project + "  " + model), npos) << text;
+    EXPECT_NE(text.find("\x1b[33m\n! 1 tokens had no known pricing (" + model +
+                        "); excluded from cost.\x1b[0m\n"),
+              npos)
+        << text;
+  }
+}
+
+TEST(json_report, escapes_quotes_backslashes_and_controls_only) {
+  EXPECT_EQ(json_escape("a/\"b\\\n\r\t\x00\x01\x1b\x1f\x7f\xC2\x9B é – 漢"sv),
+            "a/\\\"b\\\\\\n\\r\\t\\u0000\\u0001\\u001b\\u001f\x7f\xC2\x9B é – 漢");
+}
+
+TEST(json_report, daily_document) {
+  const std::vector<UsageEvent> events = {
+      worked_events()[0],
+      sample("2025-03-08", codex, "gpt\"5", UINT64_MAX, 2, 3, 12.3456789, "q", "a\"b\tc\x1b")};
+  const ReportState state = fold(events, view_options(ReportView::daily));
+  EXPECT_EQ(render_json_report(order_groups(state, ReportView::daily), ReportView::daily),
+            "{\n"
+            "  \"command\": \"daily\",\n"
+            "  \"groups\": [\n"
+            "    {\n"
+            "      \"period\": \"2025-03-07\",\n"
+            "      \"agent\": \"claude\",\n"
+            "      \"project\": \"webapp\",\n"
+            "      \"models\": [\"claude-opus-4-1-20250805\"],\n"
+            "      \"input\": 1200,\n"
+            "      \"output\": 3400,\n"
+            "      \"cache\": 560000,\n"
+            "      \"cost\": 1.113000,\n"
+            "      \"lastActive\": \"2025-03-07T18:22:05.123Z\"\n"
+            "    },\n"
+            "    {\n"
+            "      \"period\": \"2025-03-08\",\n"
+            "      \"agent\": \"codex\",\n"
+            "      \"project\": \"a\\\"b\\tc\\u001b\",\n"
+            "      \"models\": [\"gpt\\\"5\"],\n"
+            "      \"input\": 18446744073709551615,\n"
+            "      \"output\": 2,\n"
+            "      \"cache\": 3,\n"
+            "      \"cost\": 12.345679,\n"
+            "      \"lastActive\": null\n"
+            "    }\n"
+            "  ]\n"
+            "}\n");
+}
