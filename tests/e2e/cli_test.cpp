@@ -16,60 +16,54 @@ const char kHelp[] =
     "  Emit JSON instead of a table\n  -h, --help             Show this help\n  -v, --version   "
     "       Show version\n";
 
-RunSpec with_args(std::vector<std::string> args) {
-  RunSpec spec;
-  spec.args = std::move(args);
-  spec.env = {{"PATH", "/usr/bin:/bin"}, {"HOME", "/nonexistent-home"}};
-  return spec;
-}
+enum class Out { pipe, full_disk, reader_gone };
 
-TEST(cli, help_version_and_rejections) {
-  const std::string unknown = std::string("meterly: unknown argument \"--bogus\"\n\n") + kHelp;
+TEST(cli, status_and_texts) {
+  const std::string home = std::string(METERLY_SOURCE_DIR) + "/tests/e2e/cases/daily_table/home";
+  const std::string no_space = "meterly: cannot write output: No space left on device\n";
   const struct {
     std::vector<std::string> args;
+    Out out_to;
     int status;
     std::string out;
     std::string err;
   } cases[] = {
-      {{"--help"}, 0, kHelp, ""},
-      {{"-h"}, 0, kHelp, ""},
-      {{"--help", "--bogus"}, 0, kHelp, ""},
-      {{"-v"}, 0, "0.4.1\n", ""},
-      {{"--bogus"}, 1, "", unknown},
-      {{"--agent"}, 1, "", "meterly: --agent expects claude|codex\n"},
-      {{"--agent", "both"}, 1, "", "meterly: --agent expects claude|codex\n"},
+      {{"--help", "--bogus"}, Out::pipe, 0, kHelp, ""},
+      {{"-v"}, Out::pipe, 0, "0.4.1\n", ""},
+      {{"--bogus"},
+       Out::pipe,
+       1,
+       "",
+       std::string("meterly: unknown argument \"--bogus\"\n\n") + kHelp},
       {{"\xff"
         "abc\xc3"},
+       Out::pipe,
        2,
        "",
        "meterly: argument is not valid UTF-8: \"\\xffabc\\xc3\"\n"},
       // An unreadable argument stops the run before an earlier --help is looked at.
-      {{"--help", "\xc0\xaf"}, 2, "", "meterly: argument is not valid UTF-8: \"\\xc0\\xaf\"\n"},
+      {{"--help", "\xc0\xaf"},
+       Out::pipe,
+       2,
+       "",
+       "meterly: argument is not valid UTF-8: \"\\xc0\\xaf\"\n"},
+      {{"--help"}, Out::full_disk, 2, "", no_space},
+      {{"-v"}, Out::reader_gone, 2, "", "meterly: cannot write output: Broken pipe\n"},
+      // A report that cannot be written is a failure; a reader that left early is not.
+      {{"--json"}, Out::full_disk, 2, "", no_space},
+      {{"session", "--all"}, Out::reader_gone, 0, "", ""},
   };
   for (const auto& c : cases) {
-    const ProcessResult result = run_meterly(with_args(c.args));
+    RunSpec spec;
+    spec.args = c.args;
+    spec.env = {{"PATH", "/usr/bin:/bin"}, {"HOME", home}, {"TZ", "UTC"}};
+    spec.stdout_path = c.out_to == Out::full_disk ? "/dev/full" : "";
+    spec.stdout_reader_gone = c.out_to == Out::reader_gone;
+    const ProcessResult result = run_meterly(spec);
     EXPECT_EQ(result.status, c.status) << testing::PrintToString(c.args);
     EXPECT_EQ(result.out, c.out) << testing::PrintToString(c.args);
     EXPECT_EQ(result.err, c.err) << testing::PrintToString(c.args);
   }
-}
-
-TEST(cli, failed_write_of_help_is_reported) {
-  for (const char* arg : {"--help", "-v"}) {
-    RunSpec spec = with_args({arg});
-    spec.stdout_path = "/dev/full";
-    const ProcessResult result = run_meterly(spec);
-    EXPECT_EQ(result.status, 2) << arg;
-    EXPECT_EQ(result.err, "meterly: cannot write output: No space left on device\n") << arg;
-  }
-}
-
-TEST(cli, closed_pipe_on_help_is_reported_not_fatal) {
-  RunSpec spec = with_args({"--help"});
-  spec.stdout_reader_gone = true;
-  const ProcessResult result = run_meterly(spec);
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, "meterly: cannot write output: Broken pipe\n");
 }
 
 }  // namespace

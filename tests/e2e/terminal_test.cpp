@@ -21,12 +21,11 @@ std::string sgr(const std::string& code, const std::string& text) {
 
 TEST(terminal, colours_wrap_exactly_the_documented_pieces) {
   const std::string header = "Date        Agent   Models       Input  Output  Cache   Cost";
-  const std::string rule =
-      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500  "
-      "\u2500\u2500\u2500\u2500\u2500\u2500  "
-      "\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500  "
-      "\u2500\u2500\u2500\u2500\u2500  \u2500\u2500\u2500\u2500\u2500\u2500  "
-      "\u2500\u2500\u2500\u2500\u2500  \u2500\u2500\u2500\u2500\u2500";
+  std::string rule;
+  for (const int width : {10, 6, 11, 5, 6, 5, 5}) {
+    if (!rule.empty()) rule += "  ";
+    for (int i = 0; i < width; ++i) rule += "\u2500";
+  }
   const std::string expected =
       sgr("1", "meterly \u00b7 Claude Code + Codex usage\n") + "\n" + sgr("1", header) + "\n" +
       sgr("2", rule) + "\n" +
@@ -74,20 +73,6 @@ TEST(terminal, control_characters_from_logs_cannot_reach_a_terminal) {
                           "\u009bproj\""),
             std::string::npos)
       << json.out;
-}
-
-TEST(output, failed_report_write_is_an_error_but_a_closed_pipe_is_not) {
-  RunSpec full = spec_for({"--json"}, kHome, false);
-  full.stdout_path = "/dev/full";
-  const ProcessResult on_full = run_meterly(full);
-  EXPECT_EQ(on_full.status, 2);
-  EXPECT_EQ(on_full.err, "meterly: cannot write output: No space left on device\n");
-
-  RunSpec gone = spec_for({"session", "--all"}, kHome, false);
-  gone.stdout_reader_gone = true;
-  const ProcessResult on_gone = run_meterly(gone);
-  EXPECT_EQ(on_gone.status, 0);
-  EXPECT_EQ(on_gone.err, "");
 }
 
 }  // namespace
