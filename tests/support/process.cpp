@@ -84,8 +84,6 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   for (auto& arg : args) argp.push_back(arg.data());
   argp.push_back(nullptr);
 
-  // posix_spawn shares no copy of this process's memory with the child, so the child's peak
-  // memory is its own and not the test binary's.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   int broken[2] = {-1, -1};
