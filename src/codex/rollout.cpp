@@ -50,11 +50,11 @@ class LineParser {
   bool parse(RolloutLine& line) {
     if (!begin_object(cursor_)) return false;
     while (const std::optional<std::string_view> key = next_key()) {
-      if (*key == "timestamp") {
+      if (key_is(*key, "timestamp")) {
         line.timestamp = string_value(scratch_.timestamp);
-      } else if (*key == "type") {
+      } else if (key_is(*key, "type")) {
         line.type = string_value(scratch_.type);
-      } else if (*key == "payload") {
+      } else if (key_is(*key, "payload")) {
         read_payload(line);
       } else {
         skip_value(cursor_);
@@ -86,15 +86,15 @@ class LineParser {
     line.last.reset();
     if (!enter_object()) return;
     while (const std::optional<std::string_view> key = next_key()) {
-      if (*key == "type") {
+      if (key_is(*key, "type")) {
         line.payload_type = string_value(scratch_.payload_type);
-      } else if (*key == "info") {
+      } else if (key_is(*key, "info")) {
         read_info(line);
-      } else if (*key == "model") {
+      } else if (key_is(*key, "model")) {
         line.model = string_value(scratch_.model);
-      } else if (*key == "cwd") {
+      } else if (key_is(*key, "cwd")) {
         line.cwd = string_value(scratch_.cwd);
-      } else if (*key == "thread_settings") {
+      } else if (key_is(*key, "thread_settings")) {
         read_thread_settings(line);
       } else {
         skip_value(cursor_);
@@ -107,9 +107,9 @@ class LineParser {
     line.last.reset();
     if (!enter_object()) return;
     while (const std::optional<std::string_view> key = next_key()) {
-      if (*key == "total_token_usage") {
+      if (key_is(*key, "total_token_usage")) {
         line.total = read_usage();
-      } else if (*key == "last_token_usage") {
+      } else if (key_is(*key, "last_token_usage")) {
         line.last = read_usage();
       } else {
         skip_value(cursor_);
@@ -121,11 +121,11 @@ class LineParser {
     if (!enter_object()) return std::nullopt;
     RolloutUsage usage;
     while (const std::optional<std::string_view> key = next_key()) {
-      if (*key == "input_tokens") {
+      if (key_is(*key, "input_tokens")) {
         usage.input_tokens = read_u64(cursor_).value_or(0);
-      } else if (*key == "cached_input_tokens") {
+      } else if (key_is(*key, "cached_input_tokens")) {
         usage.cached_input_tokens = read_u64(cursor_).value_or(0);
-      } else if (*key == "output_tokens") {
+      } else if (key_is(*key, "output_tokens")) {
         usage.output_tokens = read_u64(cursor_).value_or(0);
       } else {
         skip_value(cursor_);
@@ -138,7 +138,7 @@ class LineParser {
     line.service_tier.reset();
     if (!enter_object()) return;
     while (const std::optional<std::string_view> key = next_key()) {
-      if (*key == "service_tier") {
+      if (key_is(*key, "service_tier")) {
         line.service_tier = string_value(scratch_.service_tier);
       } else {
         skip_value(cursor_);

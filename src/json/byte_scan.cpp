@@ -70,13 +70,36 @@ __attribute__((target("avx2"))) inline BlockMasks avx2_masks(const char* p) {
                          _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, backslash)))};
 }
 
-// Fewer than 64 bytes left: they are copied into a zeroed block, as reading on up to the block's
-// end could cross into memory that is not the line's. Zero bytes are neither quotes nor
-// backslashes, so the padding finds nothing.
+// The quote and backslash bits of one 16-byte chunk at `p`.
+inline BlockMasks sse2_chunk_masks(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return BlockMasks{
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')))),
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))))};
+}
+
+// Fewer than 64 bytes left, and reading on up to the block's end could cross into memory that
+// is not the line's. With 16 or more, whole chunks and one last chunk ending at `end` cover
+// them; fewer are copied into a zeroed block. Either way no bit at or past `end` is set, as
+// zero padding would find nothing there.
 const char* string_end_tail(const char* p, const char* end, std::uint64_t carry) {
-  alignas(16) char block[64] = {};
-  __builtin_memcpy(block, p, static_cast<std::size_t>(end - p));
-  const BlockMasks masks = sse2_masks(block);
+  const auto size = static_cast<std::size_t>(end - p);
+  BlockMasks masks{0, 0};
+  if (size >= 16) {
+    for (std::size_t at = 0; at + 16 <= size; at += 16) {
+      const BlockMasks chunk = sse2_chunk_masks(p + at);
+      masks.quote |= chunk.quote << at;
+      masks.backslash |= chunk.backslash << at;
+    }
+    const BlockMasks last = sse2_chunk_masks(end - 16);
+    masks.quote |= last.quote << (size - 16);
+    masks.backslash |= last.backslash << (size - 16);
+  } else {
+    alignas(16) char block[64] = {};
+    // An empty line may have no storage at all, and memcpy must not be given a null source.
+    if (size != 0) __builtin_memcpy(block, p, size);
+    masks = sse2_masks(block);
+  }
   const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry);
   return q != 0 ? p + __builtin_ctzll(q) + 1 : end;
 }
@@ -136,27 +159,15 @@ const char* string_end_bytewise(const char* p, const char* end) {
 
 }  // namespace
 
-const char* find_string_end(const char* p, const char* end) {
+const char* find_string_end_blocks(const char* p, const char* end) {
 #ifdef METERLY_STRING_SCAN_X86
-  // Most keys and short values end within 16 bytes, before any backslash: one compare settles
-  // them without the block machinery.
-  if (end - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const auto quote =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))));
-    const auto backslash =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))));
-    if (const unsigned closing = quote & (backslash - 1) & ~backslash; closing != 0) {
-      return p + __builtin_ctz(closing) + 1;
-    }
-  }
   return string_end_kernel()(p, end);
 #else
   return string_end_bytewise(p, end);
 #endif
 }
 
-const char* find_quote_or_backslash(const char* p, const char* end) {
+const char* find_quote_or_backslash_blocks(const char* p, const char* end) {
 #ifdef METERLY_STRING_SCAN_X86
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');

@@ -113,7 +113,33 @@ std::optional<std::string_view> read_string_view(JsonCursor& cursor, std::string
   const char* p = begin + cursor.pos;
   if (p == end || *p != '"') return std::nullopt;
   ++p;
-  const char* stop = find_quote_or_backslash(p, end);
+  const char* stop;
+#ifdef METERLY_BYTE_SCAN_X86
+  if (end - p >= 32) {
+    // Most strings of interest are short, unescaped ASCII: one classification finds the quote
+    // and shows that nothing before it needs UTF-8 validation.
+    const ByteClasses32 classes = classify_32(p);
+    const std::uint32_t special = classes.quote | classes.backslash;
+    if (special == 0) {
+      stop = find_quote_or_backslash_blocks(p + 32, end);
+    } else {
+      const auto length = static_cast<unsigned>(__builtin_ctz(special));
+      stop = p + length;
+      if ((classes.quote >> length & 1) != 0) {
+        cursor.pos = static_cast<std::size_t>(stop + 1 - begin);
+        const std::string_view text(p, length);
+        if ((classes.high & ((std::uint32_t{1} << length) - 1)) != 0 && !is_valid_utf8(text)) {
+          return std::nullopt;
+        }
+        return text;
+      }
+    }
+  } else {
+    stop = find_quote_or_backslash_blocks(p, end);
+  }
+#else
+  stop = find_quote_or_backslash(p, end);
+#endif
   auto fail_at = [&](const char* at) {
     cursor.pos = static_cast<std::size_t>(at - begin);
     return std::nullopt;
@@ -209,7 +235,7 @@ bool begin_object(JsonCursor& cursor) {
   return true;
 }
 
-std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::string& scratch) {
+std::optional<std::string_view> next_key_view_general(JsonCursor& cursor, std::string& scratch) {
   skip_ws(cursor);
   if (cursor.pos == cursor.bytes.size()) return std::nullopt;
   if (cursor.bytes[cursor.pos] == ',') {
@@ -235,7 +261,7 @@ std::optional<std::string> next_key(JsonCursor& cursor) {
   return to_owned(next_key_view(cursor, scratch), scratch);
 }
 
-std::optional<std::uint64_t> read_u64(JsonCursor& cursor) {
+std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor) {
   skip_ws(cursor);
   if (cursor.pos == cursor.bytes.size()) return std::nullopt;
   const char c = cursor.bytes[cursor.pos];

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #if defined(__SSE2__) && !defined(METERLY_NO_SIMD)
 #include <immintrin.h>
@@ -60,7 +62,15 @@ Probe make_probe(std::string_view needle) {
 
 inline bool matches_at(std::string_view needle, const char* hay, std::size_t size,
                        std::size_t pos) {
-  return needle.size() <= size - pos && std::memcmp(hay + pos, needle.data(), needle.size()) == 0;
+  if (needle.size() > size - pos) return false;
+  // Most candidates differ within their first eight bytes: settle those without a call.
+  if (needle.size() >= 8) {
+    std::uint64_t want, have;
+    std::memcpy(&want, needle.data(), 8);
+    std::memcpy(&have, hay + pos, 8);
+    if (want != have) return false;
+  }
+  return std::memcmp(hay + pos, needle.data(), needle.size()) == 0;
 }
 
 // The needles of one search with their probes; every probe offset is at most `max_offset`.
@@ -70,6 +80,11 @@ struct Needles {
   std::size_t count;
   std::size_t min_length;
   std::size_t max_offset;
+  // A byte that every needle has at the same offset, when there is one and more than one
+  // needle: a block without it at that offset holds no start of any needle.
+  bool has_shared = false;
+  unsigned char shared = 0;
+  std::size_t shared_offset = 0;
 };
 
 #ifdef METERLY_SEARCH_X86
@@ -176,9 +191,22 @@ __attribute__((target("avx2"))) std::uint64_t avx2_block_masks(
   return any;
 }
 
+// Where the shared byte stands among the 64 positions at `at`, as bits.
+__attribute__((target("avx2"))) inline std::uint64_t avx2_shared_hits(const char* at,
+                                                                      __m256i shared) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, shared))) |
+         static_cast<std::uint64_t>(
+             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(y, shared))))
+             << 32;
+}
+
 template <std::size_t K>
 __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const char* hay,
                                                       std::size_t size) {
+  const __m256i shared = _mm256_set1_epi8(static_cast<char>(set.shared));
+  const char* const shared_at = hay + set.shared_offset;
   __m256i first[K], second[K];
   const char* first_at[K];
   const char* second_at[K];
@@ -192,7 +220,11 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
   std::uint64_t masks[K];
   std::size_t at = 0;
   for (; at <= last; at += 64) {
+    // One compare rules out most blocks before the per-needle pairs are looked at.
+    std::uint64_t shared_hits = ~std::uint64_t{0};
+    if (set.has_shared && (shared_hits = avx2_shared_hits(shared_at + at, shared)) == 0) continue;
     if (avx2_block_masks<K>(first_at, second_at, first, second, at, masks) == 0) continue;
+    for (std::size_t k = 0; k < K; ++k) masks[k] &= shared_hits;
     if (const std::size_t found = verify_block<K>(set, masks, hay, size, at); found != npos) {
       return found;
     }
@@ -280,6 +312,23 @@ std::size_t max_offset_of(const Probe& probe) {
   return std::max(probe.first_offset, probe.second_offset);
 }
 
+// The rarest byte that every needle has at one offset, for a set of two needles or more.
+std::optional<std::pair<unsigned char, std::size_t>> shared_byte(
+    std::span<const std::string> needles, std::size_t min_length) {
+  if (needles.size() < 2) return std::nullopt;
+  std::optional<std::pair<unsigned char, std::size_t>> best;
+  for (std::size_t offset = 0; offset < min_length; ++offset) {
+    const auto byte = static_cast<unsigned char>(needles[0][offset]);
+    const bool everywhere = std::all_of(needles.begin(), needles.end(), [&](const std::string& n) {
+      return static_cast<unsigned char>(n[offset]) == byte;
+    });
+    if (everywhere && (!best || kByteFrequency[byte] < kByteFrequency[best->first])) {
+      best = std::pair{byte, offset};
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::size_t find_substring(std::string_view haystack, std::string_view needle) {
@@ -305,6 +354,14 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
     min_length_ = needles_.size() == 1 ? needle.size() : std::min(min_length_, needle.size());
     max_offset_ = std::max(max_offset_, max_offset_of(probes_.back()));
   }
+  if (needles_.size() <= 4) {
+    if (const auto shared = shared_byte(needles_, min_length_)) {
+      has_shared_ = true;
+      shared_ = shared->first;
+      shared_offset_ = shared->second;
+      max_offset_ = std::max(max_offset_, shared_offset_);
+    }
+  }
 }
 
 std::size_t NeedleSet::find_first(std::string_view haystack) const {
@@ -320,6 +377,7 @@ std::size_t NeedleSet::find_first(std::string_view haystack) const {
   }
   std::array<std::string_view, 4> text;
   for (std::size_t k = 0; k < needles_.size(); ++k) text[k] = needles_[k];
-  return scan(Needles{text.data(), probes_.data(), needles_.size(), min_length_, max_offset_},
+  return scan(Needles{text.data(), probes_.data(), needles_.size(), min_length_, max_offset_,
+                      has_shared_, shared_, shared_offset_},
               haystack);
 }

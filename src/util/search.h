@@ -34,4 +34,7 @@ class NeedleSet {
   std::size_t min_length_ = 0;
   std::size_t max_offset_ = 0;
   bool has_empty_ = false;
+  bool has_shared_ = false;
+  unsigned char shared_ = 0;
+  std::size_t shared_offset_ = 0;
 };
