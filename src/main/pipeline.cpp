@@ -1,5 +1,6 @@
 #include "main/pipeline.h"
 
+#include <atomic>
 #include <memory>
 
 #include "claude/merge.h"
@@ -20,30 +21,38 @@ ReportState scan_logs(const std::vector<std::string>& claude_files,
   std::vector<std::unique_ptr<LineReader>> readers;
   for (unsigned w = 0; w < pool.size(); ++w) readers.push_back(std::make_unique<LineReader>());
 
-  // Each file's result waits in its own slot, so the merges below see the files in list
-  // order however the workers happened to share them out.
+  // Each file's result waits in its own slot, so the merges see the files in list order
+  // however the workers happened to share them out. Workers claim jobs in ascending order:
+  // the Claude Code files, then one job that merges them, then the Codex files. The merge job
+  // waits only for Claude Code reads already under way on other workers, and then runs while
+  // they go on with the Codex files.
   const std::size_t claude_count = claude_files.size();
+  const std::size_t merge_job = claude_count;
   std::vector<FileUsage> usages(claude_count);
   std::vector<ReportState> rollout_states(rollouts.size());
-  pool.parallel_for(claude_count + rollouts.size(), [&](std::size_t i, unsigned worker) {
+  std::atomic<std::size_t> claude_read{0};
+  ReportState claude_state;
+  pool.parallel_for(claude_count + 1 + rollouts.size(), [&](std::size_t i, unsigned worker) {
     LineReader& reader = *readers[worker];
-    if (i < claude_count) {
+    if (i < merge_job) {
       usages[i] = read_claude_transcript(claude_files[i], reader);
+      if (claude_read.fetch_add(1, std::memory_order_acq_rel) + 1 == claude_count) {
+        claude_read.notify_all();
+      }
+    } else if (i == merge_job) {
+      for (std::size_t done = claude_read.load(std::memory_order_acquire); done < claude_count;
+           done = claude_read.load(std::memory_order_acquire)) {
+        claude_read.wait(done, std::memory_order_acquire);
+      }
+      merge_file_usages(std::move(usages), options, claude_state);
     } else {
-      rollout_states[i - claude_count] =
-          read_rollout_file(rollouts[i - claude_count], options, fast_default, reader);
+      const std::size_t k = i - merge_job - 1;
+      rollout_states[k] = read_rollout_file(rollouts[k], options, fast_default, reader);
     }
   });
 
-  ReportState claude_state;
   ReportState codex_state;
-  pool.parallel_for(2, [&](std::size_t half, unsigned) {
-    if (half == 0) {
-      merge_file_usages(std::move(usages), options, claude_state);
-    } else {
-      for (ReportState& state : rollout_states) merge_states(codex_state, std::move(state));
-    }
-  });
+  for (ReportState& state : rollout_states) merge_states(codex_state, std::move(state));
   merge_states(claude_state, std::move(codex_state));
   return claude_state;
 }
