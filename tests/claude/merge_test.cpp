@@ -24,8 +24,6 @@ TEST(claude_merge, one_event_per_key_folded_after_each_files_unkeyed_ones) {
         keyed("key" + std::to_string(i), 1, i == 0 ? "" : "p" + std::to_string(i)));
   }
   std::pair<std::vector<FileUsage>, std::string> cases[] = {
-      {{{{}, {keyed("k", 10, "first")}}, {{}, {keyed("k", 25, "second")}}}, "second 1"},
-      {{{{}, {keyed("k", 25, "first")}}, {{}, {keyed("k", 10, "second")}}}, "first 1"},
       {{{{}, {keyed("k", 25, "first")}}, {{}, {keyed("k", 25, "second")}}}, "first 1"},
       {{{{event(1, "")}, {}}, {{event(1, "copy")}, {}}}, "copy 2"},
       {{{{}, {keyed("k1", 1, ""), keyed("k2", 1, "second key")}},

@@ -1,5 +1,4 @@
-// Arbitrary bytes as one transcript, read and merged as a run does. Besides memory errors, the
-// line reader must hand over exactly the lines that a plain split finds holding the needle.
+// Arbitrary bytes as one transcript, read and merged as a run does.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,17 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool written = fd >= 0 && write(fd, data, size) == static_cast<ssize_t>(size);
   if (fd < 0 || close(fd) != 0 || !written) return 0;
 
-  const std::string_view content(reinterpret_cast<const char*>(data), size);
-  const std::string_view needles[] = {"\"input_tokens\""};
-  std::vector<std::string> expected, got;
-  for (std::size_t begin = 0, end; begin < size; begin = end) {
-    end = std::min(content.find('\n', begin), size - 1) + 1;
-    const std::string_view line = content.substr(begin, end - begin);
-    if (line.find(needles[0]) != std::string_view::npos) expected.emplace_back(line);
-  }
-  static LineReader reader(97);  // small and odd: lines cross reads, long ones are read again
-  reader.read_matching_lines(path, needles, [&](std::string_view line) { got.emplace_back(line); });
-  if (got != expected) std::abort();
+  static LineReader reader(97);     // small and odd: lines cross reads, long ones are read again
   std::vector<FileUsage> files(2);  // twice, as copies of one transcript are merged
   for (FileUsage& file : files) file = read_claude_transcript(path, reader);
   const RunOptions options{.view = static_cast<ReportView>(size % 3)};

@@ -58,21 +58,6 @@ std::string totals(const ReportState& s) {
          std::to_string(s.agent_cost_usd[1]);
 }
 
-std::string table(const std::vector<UsageEvent>& events, const RunOptions& options,
-                  TableStyle style = {}) {
-  const ReportState state = fold(events, options);
-  return render_table_report(order_groups(state, options.view), state, options, 42, 87, style);
-}
-
-std::vector<UsageEvent> worked_events() {
-  return {sample("2025-03-07", claude, "claude-opus-4-1-20250805", 1200, 3400, 560000, 1.113, "c1",
-                 "webapp", 1741371725123),
-          sample("2025-03-07", codex, "gpt-5-codex", 52000, 8100, 310000, 0.18475, "x1", "",
-                 1741354000000),
-          sample("2025-03-08", claude, "claude-sonnet-4-5-20250929", 800, 12000, 1250000, 0.5574,
-                 "c1", "webapp", 1741371725123)};
-}
-
 }  // namespace
 
 TEST(report_state, rows_of_each_view_in_report_order) {
@@ -184,84 +169,16 @@ TEST(report_order, only_session_tables_stop_at_twenty_five) {
   EXPECT_EQ(shown_group_count(30, ReportView::monthly, false), 30u);
 }
 
-TEST(table_report, daily_worked_example_in_colour_and_without) {
-  const RunOptions daily = view_options(ReportView::daily);
-  const std::string coloured = table(worked_events(), daily, {.colour = true});
-  EXPECT_EQ(coloured,
-            "\x1b[1mmeterly · Claude Code + Codex usage\n\x1b[0m\n"
-            "\x1b[1mDate        Agent   Models       Input  Output  Cache   Cost\x1b[0m\n"
-            "\x1b[2m──────────  ──────  ───────────  ─────  ──────  ─────  ─────\x1b[0m\n"
-            "2025-03-07  claude  opus-4-1     1.20K   3.40K   560K  $1.11\n"
-            "            codex   gpt-5-codex  52.0K   8.10K   310K  $0.18\n"
-            "2025-03-08  claude  sonnet-4-5     800   12.0K  1.25M  $0.56\n"
-            "\x1b[2m──────────  ──────  ───────────  ─────  ──────  ─────  ─────\x1b[0m\n"
-            "\x1b[2mDate        Agent   Models       Input  Output  Cache   Cost\x1b[0m\n"
-            "\x1b[1mTOTAL                            54.0K   23.5K  2.12M  $1.86\x1b[0m\n"
-            "\n"
-            "\x1b[36mClaude\x1b[0m        $1.67   1.83M tokens\n"
-            "\x1b[32mCodex \x1b[0m        $0.18   370K tokens\n"
-            "\x1b[1mTotal \x1b[0m  \x1b[1m      $1.86\x1b[0m\n"
-            "\x1b[2m\nScanned 42 files in 87ms\x1b[0m\n");
-  std::string plain = coloured;
-  for (std::size_t at; (at = plain.find('\x1b')) != npos;)
-    plain.erase(at, plain.find('m', at) - at + 1);
-  EXPECT_EQ(table(worked_events(), daily), plain);
-}
-
-TEST(table_report, session_and_monthly_worked_examples) {
-  const std::string session = table(worked_events(), view_options(ReportView::session));
-  EXPECT_NE(session.find("\n\nLast active  Agent   Project  Model(s)              Tokens   Cost\n"
-                         "───────────  ──────  ───────  ────────────────────  ──────  ─────\n"
-                         "2025-03-07   claude  webapp   opus-4-1, sonnet-4-5   1.83M  $1.67\n"
-                         "2025-03-07   codex   –        gpt-5-codex             370K  $0.18\n\n"),
-            npos)
-      << session;
-  // A month label, and an agent under a blank label, repeated from the row above are left blank.
-  std::vector<UsageEvent> events = worked_events();
-  events.push_back(sample("2025-04-01", codex, "gpt-5-codex", 0, 0, 0, 0.0));
-  const std::string monthly = table(events, view_options(ReportView::monthly));
-  EXPECT_NE(monthly.find("\n\nMonth    Agent   Models       Input  Output  Cache   Cost\n"
-                         "───────  ──────  ───────────  ─────  ──────  ─────  ─────\n"
-                         "2025-03  claude  opus-4-1     1.20K   3.40K   560K  $1.11\n"
-                         "                 sonnet-4-5     800   12.0K  1.25M  $0.56\n"
-                         "         codex   gpt-5-codex  52.0K   8.10K   310K  $0.18\n"
-                         "2025-04  codex   gpt-5-codex      0       0      0  $0.00\n"),
-            npos)
-      << monthly;
-}
-
-TEST(table_report, session_table_shows_the_twenty_five_most_recent_unless_all) {
-  std::vector<UsageEvent> events;
-  for (int i = 0; i < 26; ++i) {
-    events.push_back(sample("2025-03-07", codex, "gpt-5", 1000, 0, 0, 0.0, std::to_string(i),
-                            "p" + std::to_string(i), 1741354000000 + i));
-  }
-  for (const bool all : {false, true}) {
-    RunOptions options = view_options(ReportView::session);
-    options.show_all = all;
-    options.exact = true;
-    const std::string text = table(events, options, {.colour = true});
-    std::size_t rows = 0;
-    for (std::size_t at = 0; (at = text.find("\n2025-03-07", at + 1)) != npos;) ++rows;
-    EXPECT_EQ(rows, all ? 26u : 25u);
-    EXPECT_EQ(text.find("  p0 ") != npos, all);
-    // The closing totals count every session, shown or not.
-    EXPECT_EQ(text.find("1,000  $0.00\n\x1b[2m\nShowing 25 of 26 sessions (most recent). Use --all "
-                        "to list them all.\x1b[0m\n\n\x1b[36mClaude\x1b[0m        $0.00   0 "
-                        "tokens\n\x1b[32mCodex \x1b[0m        $0.00   26,000 tokens") != npos,
-              !all)
-        << text;
-  }
-}
-
 TEST(table_report, control_characters_are_defused_only_on_a_terminal) {
   const std::string csi = "\xC2\x9B";  // the one-character C1 form of ESC [
   std::vector<UsageEvent> events = {
       sample("2025-03-07", claude, "m" + csi + "2J", 1, 0, 0, 0.0, "s", "ev\x1b]0;\x07il")};
   events[0].priced = false;
   for (const bool terminal : {true, false}) {
-    const std::string text =
-        table(events, view_options(ReportView::session), {.colour = true, .terminal = terminal});
+    const RunOptions options = view_options(ReportView::session);
+    const ReportState state = fold(events, options);
+    const std::string text = render_table_report(order_groups(state, options.view), state, options,
+                                                 1, 1, {.colour = true, .terminal = terminal});
     const std::string model = terminal ? "m?2J" : "m" + csi + "2J";
     const std::string project = terminal ? "ev?]0;?il" : "ev\x1b]0;\x07il";
     EXPECT_NE(text.find(project + "  " + model), npos) << text;
@@ -275,39 +192,4 @@ TEST(table_report, control_characters_are_defused_only_on_a_terminal) {
 TEST(json_report, escapes_quotes_backslashes_and_controls_only) {
   EXPECT_EQ(json_escape("a/\"b\\\n\r\t\x00\x01\x1b\x1f\x7f\xC2\x9B é – 漢"sv),
             "a/\\\"b\\\\\\n\\r\\t\\u0000\\u0001\\u001b\\u001f\x7f\xC2\x9B é – 漢");
-}
-
-TEST(json_report, daily_document) {
-  const std::vector<UsageEvent> events = {
-      worked_events()[0],
-      sample("2025-03-08", codex, "gpt\"5", UINT64_MAX, 2, 3, 12.3456789, "q", "a\"b\tc\x1b")};
-  const ReportState state = fold(events, view_options(ReportView::daily));
-  EXPECT_EQ(render_json_report(order_groups(state, ReportView::daily), ReportView::daily),
-            "{\n"
-            "  \"command\": \"daily\",\n"
-            "  \"groups\": [\n"
-            "    {\n"
-            "      \"period\": \"2025-03-07\",\n"
-            "      \"agent\": \"claude\",\n"
-            "      \"project\": \"webapp\",\n"
-            "      \"models\": [\"claude-opus-4-1-20250805\"],\n"
-            "      \"input\": 1200,\n"
-            "      \"output\": 3400,\n"
-            "      \"cache\": 560000,\n"
-            "      \"cost\": 1.113000,\n"
-            "      \"lastActive\": \"2025-03-07T18:22:05.123Z\"\n"
-            "    },\n"
-            "    {\n"
-            "      \"period\": \"2025-03-08\",\n"
-            "      \"agent\": \"codex\",\n"
-            "      \"project\": \"a\\\"b\\tc\\u001b\",\n"
-            "      \"models\": [\"gpt\\\"5\"],\n"
-            "      \"input\": 18446744073709551615,\n"
-            "      \"output\": 2,\n"
-            "      \"cache\": 3,\n"
-            "      \"cost\": 12.345679,\n"
-            "      \"lastActive\": null\n"
-            "    }\n"
-            "  ]\n"
-            "}\n");
 }
