@@ -16,9 +16,12 @@ namespace {
 void walk_object(JsonCursor& cursor, int depth) {
   std::string scratch;
   for (JsonCursor owned = cursor;; owned = cursor) {
+    JsonCursor general = cursor;
+    std::string general_scratch;
     const std::optional<std::string> owned_key = next_key(owned);
     const std::optional<std::string_view> key = next_key_view(cursor, scratch);
     CHECK(owned_key == key && owned.pos == cursor.pos && cursor.pos <= cursor.bytes.size());
+    CHECK(next_key_view_general(general, general_scratch) == key && general.pos == cursor.pos);
     if (!key) return;
     const std::size_t before = cursor.pos;
     owned = cursor;
@@ -47,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   JsonCursor cursor{input, 0};
   if (begin_object(cursor)) walk_object(cursor, 0);
   for (std::size_t start = 0; start < std::min<std::size_t>(size, 8); ++start) {
-    JsonCursor a{input, start}, b{input, start};
+    JsonCursor a{input, start}, b{input, start}, c{input, start};
     skip_value(a);
+    skip_value_general(c);
+    CHECK(a.pos == c.pos);
     const std::optional<std::string> text = read_string(b);
     CHECK(a.pos >= start && a.pos <= size && b.pos >= start && b.pos <= size);
     CHECK(!text || is_valid_utf8(*text));
