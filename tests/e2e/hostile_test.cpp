@@ -86,6 +86,8 @@ void expect_clean(const std::string& name, const ProcessResult& result, long rss
   EXPECT_EQ(result.err, "") << name;
 #if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
   rss_kib = 2 * rss_kib + 128 * 1024;  // shadow memory, redzones and quarantine
+#elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
+  rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
 #endif
   EXPECT_LT(result.peak_rss_kib, rss_kib) << name;
 }
