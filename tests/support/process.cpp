@@ -56,7 +56,10 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   int master = -1;
   int slave = -1;
   if (spec.terminal) {
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    // Raw mode: the terminal passes "\n" through instead of turning it into "\r\n".
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
     fcntl(master, F_SETFD, FD_CLOEXEC);
     fcntl(slave, F_SETFD, FD_CLOEXEC);
     out_pipe[0] = master;
@@ -142,15 +145,6 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
     unlink(rss_path);
   }
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  if (spec.terminal) {
-    // The terminal turns "\n" into "\r\n" on output; undo it so expectations read naturally.
-    std::string plain;
-    for (std::size_t i = 0; i < result.out.size(); ++i) {
-      if (result.out[i] == '\r' && i + 1 < result.out.size() && result.out[i + 1] == '\n') continue;
-      plain.push_back(result.out[i]);
-    }
-    result.out = std::move(plain);
-  }
   return result;
 }
 
