@@ -1,10 +1,8 @@
-// Hostile input end to end: malformed logs and file-system oddities beside a well-formed baseline;
-// the run must exit 0 within its memory bound, silent, reporting exactly the well-formed usage.
+// Malformed logs and file-system oddities beside a well-formed baseline: each run must exit 0,
+// silent and within its memory bound, reporting exactly the well-formed usage.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<std::string>;
 
-constexpr long kSmallRssKib = 64 * 1024;
 const std::string kNul(1, '\0');
 
 std::string sub(std::string text, const std::string& from, const std::string& to) {
@@ -36,23 +33,13 @@ std::string sub(std::string text, const std::string& from, const std::string& to
   return text;
 }
 
-std::string claude_file(const std::string& home, const std::string& name = "-w-x/a.jsonl") {
-  return home + "/.claude/projects/" + name;
-}
-
-std::string codex_file(const std::string& home, int n) {
-  return home + "/.codex/sessions/rollout-2025-04-01T00-00-00-0199c0de-0000-4000-8000-" +
-         std::to_string(100000000000 + n) + ".jsonl";
-}
-
 std::string io(std::uint64_t in, std::uint64_t out) {
   return "\"input_tokens\":" + std::to_string(in) + ",\"output_tokens\":" + std::to_string(out);
 }
 
 // A Claude Code assistant turn; `usage` is the inside of its usage object.
 std::string turn(const std::string& model, const std::string& usage) {
-  return R"({"type":"assistant","timestamp":"2025-04-01T00:00:00Z","cwd":"/w/p",)"
-         R"("message":{"model":")" +
+  return R"({"type":"assistant","timestamp":"2025-04-01T00:00:00Z","cwd":"/w/p","message":{"model":")" +
          model + R"(","usage":{)" + usage + "}}}\n";
 }
 
@@ -71,50 +58,46 @@ std::string totals(std::uint64_t in, std::uint64_t cached, std::uint64_t out) {
          io(in, out) + "}";
 }
 
-ProcessResult run(const std::string& home, std::vector<std::string> args) {
-  RunSpec spec;
-  spec.args = std::move(args);
-  spec.env = {{"HOME", home}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
-  spec.timeout_seconds = 60;
-  return run_meterly(spec);
-}
-
-void expect_clean(const std::string& name, const ProcessResult& result, long rss_kib) {
-  std::printf("[ hostile  ] %-40s %7.3f s %8.1f MiB peak\n", name.c_str(), result.wall_seconds,
-              static_cast<double>(result.peak_rss_kib) / 1024.0);
-  EXPECT_EQ(result.status, 0) << name << (result.status == 128 + 9 ? ": hung" : "") << result.err;
-  EXPECT_EQ(result.err, "") << name;
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-  rss_kib = 2 * rss_kib + 128 * 1024;  // shadow memory, redzones and quarantine
-#elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
-  rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
-#endif
-  EXPECT_LT(result.peak_rss_kib, rss_kib) << name;
-}
-
 class hostile : public testing::Test {
  protected:
   void TearDown() override { run_program({"/bin/rm", "-rf", h}, RunSpec{}); }  // deep trees too
 
-  // Runs the daily JSON report and the session table, which prints the same texts through other
-  // code; the JSON's groups must be the baseline's and `want`, all on 2025-04-01.
-  void check(Rows want, long rss_kib = kSmallRssKib) {
+  std::string claude(std::string file = "-w-x/a.jsonl") { return h + "/.claude/projects/" + file; }
+  std::string codex(int n) { return h + "/.codex/sessions/r-" + std::to_string(n) + ".jsonl"; }
+
+  // Runs the daily JSON report, whose groups must be the baseline's and `want`, and the session
+  // table, which prints them through other code; each prints its wall time and peak memory.
+  void check(Rows want, long rss_kib = 64 * 1024) {
     static const std::regex kGroup(
-        R"re("period": "(.*)",\n.*"agent": "(.*)",\n.*"project": "(.*)",\n.*"models": \["(.*)"\],\n.*"input": (\d+),\n.*"output": (\d+),\n.*"cache": (\d+),)re");
+        R"re("period": "2025-04-01",\n.*"agent": "(.*)",\n.*"project": "(.*)",\n.*"models": \["(.*)"\],\n.*"input": (\d+),\n.*"output": (\d+),\n.*"cache": (\d+),)re");
     if (HasFailure()) return;
-    write_file(claude_file(h, "-w-base/a.jsonl"), turn("claude-opus-4-1", io(1200, 3400)));
-    write_file(codex_file(h, 0), context("gpt-5-codex") + report(totals(362000, 310000, 8100)));
-    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const ProcessResult json = run(h, {"daily", "--json"});
-    expect_clean(name, json, rss_kib);
-    std::multiset<std::string> got, expected;
-    for (std::sregex_iterator at(json.out.begin(), json.out.end(), kGroup), end; at != end; ++at)
-      got.insert(at->format("$1 $2 $3 [$4] $5 $6 $7"));
+    write_file(claude("-w-base/a.jsonl"), turn("claude-opus-4-1", io(1200, 3400)));
+    write_file(codex(0), context("gpt-5-codex") + report(totals(362000, 310000, 8100)));
     want.insert(want.end(), {"claude p [claude-opus-4-1] 1200 3400 0",
                              "codex p [gpt-5-codex] 52000 8100 310000"});
-    for (const std::string& row : want) expected.insert("2025-04-01 " + row);
-    EXPECT_EQ(got, expected) << json.out;
-    expect_clean(name + " (table)", run(h, {"session", "--all"}), rss_kib);
+    std::multiset<std::string> got, expected(want.begin(), want.end());
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+    rss_kib = 2 * rss_kib + 128 * 1024;  // shadow memory, redzones and quarantine
+#elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
+    rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
+#endif
+    RunSpec spec;
+    spec.env = {{"HOME", h}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
+    spec.timeout_seconds = 60;
+    for (const Rows& args : {Rows{"daily", "--json"}, Rows{"session", "--all"}}) {
+      const std::string name =
+          testing::UnitTest::GetInstance()->current_test_info()->name() + (" " + args[0]);
+      spec.args = args;
+      const ProcessResult r = run_meterly(spec);
+      std::printf("[ hostile  ] %-40s %7.3f s %8.1f MiB peak\n", name.c_str(), r.wall_seconds,
+                  static_cast<double>(r.peak_rss_kib) / 1024.0);
+      EXPECT_EQ(r.status, 0) << name << (r.status == 128 + 9 ? ": hung" : "") << r.err;
+      EXPECT_EQ(r.err, "") << name;
+      EXPECT_LT(r.peak_rss_kib, rss_kib) << name;
+      for (std::sregex_iterator at(r.out.begin(), r.out.end(), kGroup), end; at != end; ++at)
+        got.insert(at->format("$1 $2 [$3] $4 $5 $6"));
+    }
+    EXPECT_EQ(got, expected);
   }
 
   const TempDir home_;
@@ -130,27 +113,27 @@ TEST_F(hostile, random_noise) {
   std::mt19937_64 random(1);
   std::string noise;
   while (noise.size() < (4 << 20)) noise += words[random() % words.size()];
-  write_file(claude_file(h), noise);
-  write_file(codex_file(h, 1), noise);
+  write_file(claude(), noise);
+  write_file(codex(1), noise);
   check({});
 }
 
 // A NUL stays in a kept string (escaped by the report), spoils a key, and ends an object.
 TEST_F(hostile, nul_bytes) {
   const std::string never = turn("x-never", io(5, 5));
-  write_file(claude_file(h), turn("x-nul-value", io(10, 20) + ",\"v\":\"a" + kNul + "b\"") +
-                                 turn("x-nul" + kNul + "model", io(1, 0)) +
-                                 sub(turn("x-nul-key", io(7, 9)), "output", "output" + kNul) +
-                                 sub(never, "type", "ty" + kNul + "pe") + kNul + never +
-                                 sub(never, ",\"message\"", "," + kNul + "\"message\""));
-  write_file(codex_file(h, 1), context("x-codex" + kNul, "/w/a" + kNul + "b") +
-                                   report(sub(totals(100, 40, 5), "}", ",\"" + kNul + "\":1}")));
+  write_file(claude(), turn("x-nul-value", io(10, 20) + ",\"v\":\"a" + kNul + "b\"") +
+                           turn("x-nul" + kNul + "model", io(1, 0)) +
+                           sub(turn("x-nul-key", io(7, 9)), "output", "output" + kNul) +
+                           sub(never, "type", "ty" + kNul + "pe") + kNul + never +
+                           sub(never, ",\"message\"", "," + kNul + "\"message\""));
+  write_file(codex(1), context("x-codex" + kNul, "/w/a" + kNul + "b") +
+                           report(sub(totals(100, 40, 5), "}", ",\"" + kNul + "\":1}")));
   check({"claude p [x-nul\\u0000model] 1 0 0", "claude p [x-nul-value] 10 20 0",
          "claude p [x-nul-key] 7 0 0", "codex a\\u0000b [x-codex\\u0000] 60 5 40"});
 }
 
-// A string that is not UTF-8 reads as absent (a cwd falls back to the directory label, here empty
-// too); a bad key ends its object. A lone surrogate escape vanishes.
+// Non-UTF-8 reads as absent (a cwd falls back to the directory label, here bad too) and a bad key
+// ends its object; a lone surrogate escape vanishes.
 TEST_F(hostile, invalid_utf8) {
   write_file(h + "/.claude/projects/-w-\xff\xfe/\xc3\x28.jsonl",
              turn("x-bad-\xff", io(1, 0)) + turn("x-utf8-value", io(3, 4) + ",\"v\":\"\xc0\xed\"") +
@@ -169,7 +152,7 @@ TEST_F(hostile, invalid_utf8) {
 // Counts past 2^64-1 or negative are 0, a fraction keeps its integer part; sums saturate.
 TEST_F(hostile, huge_numbers) {
   const std::string d(400, '9');
-  write_file(claude_file(h),
+  write_file(claude(),
              turn("x-digits", "\"input_tokens\":" + d +
                                   ",\"output_tokens\":7,\"cache_read_input_tokens\":-" + d +
                                   ",\"cache_creation_input_tokens\":2." + d + "e" + d) +
@@ -184,42 +167,37 @@ TEST_F(hostile, truncated_last_lines) {
                     cuts[] = {"\"outp", "\"output_tokens\":4", "\"v\":\"a", "\"a\\"};
   Rows rows;
   for (int n = 0; n < 4; ++n) {
-    const auto cut = [&](const std::string& t) {
-      return t.substr(0, t.find(cuts[n]) + cuts[n].size());
-    };
-    const std::string model = "x-cut-" + std::to_string(n), output = outputs[n];
-    write_file(claude_file(h, "-w-x/" + model + ".jsonl"), cut(turn(model, io(123, 45) + note)));
-    write_file(codex_file(h, 10 + n), cut(context(model) + report(totals(30, 10, 45) + note)));
-    rows.push_back("claude p [" + model + "] 123 " + output + " 0");
-    rows.push_back("codex p [" + model + "] 20 " + output + " 10");
+    auto cut = [&](const std::string& t) { return t.substr(0, t.find(cuts[n]) + cuts[n].size()); };
+    const std::string model = "x-cut-" + std::to_string(n);
+    write_file(claude("-w-x/" + model + ".jsonl"), cut(turn(model, io(123, 45) + note)));
+    write_file(codex(10 + n), cut(context(model) + report(totals(30, 10, 45) + note)));
+    rows.push_back("claude p [" + model + "] 123 " + outputs[n] + " 0");
+    rows.push_back("codex p [" + model + "] 20 " + outputs[n] + " 10");
   }
   check(rows);
 }
 
 TEST_F(hostile, crlf_and_empty_files) {
   const auto crlf = [](const std::string& text) { return sub(text, "\n", "\r\n\r\n"); };
-  write_file(claude_file(h), crlf(turn("x-crlf", io(10, 1)) + turn("x-crlf", io(20, 2))));
-  write_file(codex_file(h, 4), crlf(context("x-crlf") + report(totals(40, 10, 4))));
-  for (const std::string& dir : {claude_file(h, "-w-e/"), h + "/.codex/sessions/"})
+  write_file(claude(), crlf(turn("x-crlf", io(10, 1)) + turn("x-crlf", io(20, 2))));
+  write_file(codex(4), crlf(context("x-crlf") + report(totals(40, 10, 4))));
+  for (const std::string& dir : {claude("-w-e/"), h + "/.codex/sessions/"})
     for (const std::string text : {"", "\n\n\r\n \t \n", "{}\n{\"a\":1}\n{\"type\":\n\""})
       write_file(dir + std::to_string(text.size()) + ".jsonl", text);
   check({"claude p [x-crlf] 30 3 0", "codex p [x-crlf] 30 4 10"});
 }
 
-// Members before a million-deep value are kept whether the scanner walks it or gives up on it;
-// a usage that deep still marks the turn as carrying usage.
+// Members before a million-deep value count whether or not it is walked; so does a usage that deep.
 TEST_F(hostile, million_deep_nesting) {
   const std::string open(1000000, '['), arrays = open + std::string(open.size(), ']');
   std::string objects;
   while (objects.size() < 5 * open.size()) objects += "{\"a\":";
-  write_file(claude_file(h),
-             turn("x-deep-array", io(1, 2) + ",\"v\":" + arrays) +
-                 turn("x-deep-object", io(3, 4) + ",\"v\":" + objects) +
-                 sub(turn("x-deep-usage", io(5, 5)), "\"usage\":{", "\"usage\":" + open));
-  write_file(codex_file(h, 6),
-             context("x-codex-deep") + report(totals(5, 0, 6) + ",\"v\":" + arrays) +
-                 sub(context(""), "\"\"", arrays) +
-                 report("\"last_token_usage\":{" + io(7, 0) + ",\"v\":" + objects));
+  write_file(claude(), turn("x-deep-array", io(1, 2) + ",\"v\":" + arrays) +
+                           turn("x-deep-object", io(3, 4) + ",\"v\":" + objects) +
+                           sub(turn("x-deep-usage", io(5, 5)), "\"usage\":{", "\"usage\":" + open));
+  write_file(codex(6), context("x-codex-deep") + report(totals(5, 0, 6) + ",\"v\":" + arrays) +
+                           sub(context(""), "\"\"", arrays) +
+                           report("\"last_token_usage\":{" + io(7, 0) + ",\"v\":" + objects));
   check({"claude p [x-deep-array] 1 2 0", "claude p [x-deep-object] 3 4 0",
          "claude p [x-deep-usage] 0 0 0", "codex p [x-codex-deep] 12 6 0"});
 }
@@ -237,9 +215,8 @@ std::string mistype(std::string text, const std::string& name, const std::string
   return text.replace(begin, end - begin, value);
 }
 
-// Every member a reader looks at, in its record (0 a Claude Code turn, else a Codex record before
-// a report of totals 10, 0, 1), given each wrong JSON type, reads as absent: the line then yields
-// the row given ("#" its model).
+// Each member read, of each wrong type, in its record (0 a Claude Code turn, else a Codex record
+// before totals 10, 0, 1) reads as absent: the line yields the row given ("#" its model).
 TEST_F(hostile, wrong_types) {
   const std::string records[] = {
       R"({"type":"assistant","timestamp":"2025-04-01T00:00:00Z","sessionId":"s","cwd":"/w/wt","requestId":"#","message":{"id":"#","model":"#","usage":{"input_tokens":1,"output_tokens":2,"cache_read_input_tokens":4,"cache_creation_input_tokens":6,"cache_creation":{"ephemeral_5m_input_tokens":3}}},"x":{"input_tokens":9}})",
@@ -263,29 +240,26 @@ TEST_F(hostile, wrong_types) {
       {2, {"cwd"}, "p [#-b] 10 1 0"},
       {3, {"thread_settings", "{service_tier"}, "p [#] 10 1 0"}};
   const char* const values[] = {"-1.5e3", R"([1,"assistant"])", R"({"k":{"n":1}})", "null"};
-  std::string claude;
   Rows rows;
-  int n = 100;
-  for (const auto& [record, names, expect] : members)
+  for (int n = 100; const auto& [record, names, expect] : members)
     for (const std::string& name : names)
       for (int v = 0; v < 4; ++v, ++n) {
         const std::string model = "x-wt-" + std::to_string(n);
         const std::string line = sub(mistype(records[record], name, values[v]), "#", model);
-        if (record == 0) claude += line + "\n";
+        if (record == 0) write_file(claude("-w-wrongtypes/" + model + ".jsonl"), line);
         if (record != 0)
-          write_file(codex_file(h, n), context(model) + line + "\n" + report(totals(10, 0, 1)));
+          write_file(codex(n), context(model) + line + "\n" + report(totals(10, 0, 1)));
         // An empty last usage counts nothing, yet its totals become the baseline.
         const std::string row = v == 2 && name == "last_token_usage" ? "p [#] 6 0 0" : expect;
         if (!row.empty())
           rows.push_back((record == 0 ? "claude " : "codex ") + sub(row, "#", model));
       }
-  write_file(claude_file(h, "-w-wrongtypes/wt.jsonl"), claude);
   check(rows);
 }
 
 // Nested from the bottom up, as the whole path is longer than PATH_MAX; the log there is empty.
 TEST_F(hostile, directory_tree_5000_deep) {
-  for (const std::string& root : {claude_file(h, "t"), h + "/.codex/sessions/t"}) {
+  for (const std::string& root : {claude("t"), h + "/.codex/sessions/t"}) {
     write_file(root + "/d/a.jsonl", "");
     for (int level = 0; level < 5000; ++level) {
       fs::rename(root + "/d", root + "/up");
@@ -296,12 +270,12 @@ TEST_F(hostile, directory_tree_5000_deep) {
   check({});
 }
 
-// Links that loop or lead outside, a FIFO (blocking a reader forever), a socket, a dangling link
-// and a directory named like logs, and a FIFO for the Codex configuration: none is followed.
+// Links that loop or lead outside, FIFOs (a blocking open waits forever), a socket, a dangling
+// link and a directory named like logs: none is followed or read.
 TEST_F(hostile, links_and_special_files) {
   write_file(h + "/out/1.jsonl", turn("x-outside", io(5, 0)));
   write_file(h + "/out/2.jsonl", context("x-outside") + report(totals(6, 0, 1)));
-  for (const std::string& root : {claude_file(h, "s"), h + "/.codex/sessions/s"}) {
+  for (const std::string& root : {claude("s"), h + "/.codex/sessions/s"}) {
     fs::create_directories(root + "/dir.jsonl");
     std::istringstream links(
         "s . u .. a b b a o ../../../out 1.jsonl ../../../out/1.jsonl "
@@ -314,31 +288,29 @@ TEST_F(hostile, links_and_special_files) {
   check({});
 }
 
-// Writes `text` with a 200 MiB member before `marker`, a mebibyte at a time. A line without a
-// needle must pass in bounded memory; one whose needle comes after the filler is held once.
+// `text` with a 200 MiB member before `marker`: a line with a needle is held once, others stream.
 void write_long_line(const std::string& path, const std::string& text, const std::string& marker) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream file(path, std::ios::binary);
-  const std::string chunk(1 << 20, 'a');
   file << text.substr(0, text.find(marker)) << "\"pad\":\"";
-  for (int i = 0; i < 200; ++i) file << chunk;
+  for (int i = 0; i < 200; ++i) file << std::string(1 << 20, 'a');
   file << "\"," << text.substr(text.find(marker));
 }
 
 TEST_F(hostile, long_line_without_needle) {
-  write_long_line(codex_file(h, 30), "{\"type\":\"user\",\"message\":{\"v\":1}}\n", "\"v\"");
-  fs::create_directories(claude_file(h, "-w-x"));
-  fs::create_hard_link(codex_file(h, 30), claude_file(h));  // one line for both readers at once
+  write_long_line(codex(30), "{\"type\":\"user\",\"message\":{\"v\":1}}\n", "\"v\"");
+  fs::create_directories(claude("-w-x"));
+  fs::create_hard_link(codex(30), claude());  // one line for both readers at once
   check({});
 }
 
 TEST_F(hostile, claude_long_line_with_needle) {
-  write_long_line(claude_file(h), turn("x-long", io(11, 12)), "\"model\"");
+  write_long_line(claude(), turn("x-long", io(11, 12)), "\"model\"");
   check({"claude p [x-long] 11 12 0"}, (200 + 16) * 1024);
 }
 
 TEST_F(hostile, codex_long_line_with_needle) {
-  write_long_line(codex_file(h, 31), context("x-long") + report(totals(13, 0, 14)), "\"info\"");
+  write_long_line(codex(31), context("x-long") + report(totals(13, 0, 14)), "\"info\"");
   check({"codex p [x-long] 13 14 0"}, (200 + 64) * 1024);
 }
 

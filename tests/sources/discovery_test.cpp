@@ -1,8 +1,5 @@
 #include "sources/discovery.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -12,6 +9,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using Files = std::vector<std::string>;
 
 // The paths relative to `base`, sorted when the order is not what the test checks.
@@ -22,78 +20,59 @@ Files relative(const Files& files, const std::string& base, bool sort = false) {
   return out;
 }
 
-TEST(discovery, extension_rule_and_links_inside_a_root) {
+TEST(discovery, extension_rule_links_and_walk_order) {
   TempDir dir;
-  const std::string root = dir.path() + "/root";
-  for (const char* name : {"a.jsonl", "a.b.jsonl", "..jsonl", "a.JSONL", ".jsonl", "a.jsonl.bak",
-                           "a.json", "jsonl", "d.jsonl/x.txt"}) {
-    write_file(root + "/" + name, "");
-  }
-  write_file(dir.path() + "/outside/o.jsonl", "");
-  ASSERT_EQ(symlink("../outside/o.jsonl", (root + "/file-link.jsonl").c_str()), 0);
-  ASSERT_EQ(symlink("../outside", (root + "/dir-link").c_str()), 0);
-  ASSERT_EQ(symlink("root", (dir.path() + "/root-link").c_str()), 0);
-  const Files expected{"..jsonl", "a.b.jsonl", "a.jsonl"};
-  EXPECT_EQ(relative(collect_jsonl_files(root), root, true), expected);
+  const std::string root = dir.path() + "/root", tree = dir.path() + "/tree";
+  for (const char* name :
+       {"root/a.jsonl", "root/a.b.jsonl", "root/..jsonl", "root/a.JSONL", "root/.jsonl",
+        "root/a.jsonl.bak", "root/a.json", "root/jsonl", "root/d.jsonl/x.txt", "outside/o.jsonl",
+        "tree/top.jsonl", "tree/s1/deeper/g.jsonl", "tree/s1/f.jsonl", "tree/s2/deeper/g.jsonl",
+        "tree/s2/f.jsonl", "tree/s3/deeper/g.jsonl", "tree/s3/f.jsonl"})
+    write_file(dir.path() + "/" + name, "");
+  fs::create_symlink("../outside/o.jsonl", root + "/file-link.jsonl");
+  fs::create_symlink("../outside", root + "/dir-link");
+  fs::create_symlink("root", dir.path() + "/root-link");
   // A root that is itself a link is walked, under its own name.
-  const std::string linked = dir.path() + "/root-link";
-  EXPECT_EQ(relative(collect_jsonl_files(linked), linked, true), expected);
-}
+  const Files kept{"..jsonl", "a.b.jsonl", "a.jsonl"};
+  for (const std::string& walked : {root, dir.path() + "/root-link"})
+    EXPECT_EQ(relative(collect_jsonl_files(walked), walked, true), kept) << walked;
 
-TEST(discovery, directory_files_before_subtrees_last_found_subtree_first) {
-  TempDir dir;
-  const std::string& root = dir.path();
-  write_file(root + "/top.jsonl", "");
-  for (const char* sub : {"s1", "s2", "s3"}) {
-    write_file(root + "/" + sub + "/deeper/g.jsonl", "");
-    write_file(root + "/" + sub + "/f.jsonl", "");
-  }
-  Files expected{"top.jsonl"};  // then the subtrees in reverse listing order
-  DIR* listing = opendir(root.c_str());
-  while (const dirent* entry = readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name.starts_with("s"))
+  // A directory's files come before its subtrees, and the subtree listed last is walked first.
+  Files expected{"top.jsonl"};
+  for (const fs::directory_entry& entry : fs::directory_iterator(tree))
+    if (const std::string name = entry.path().filename(); name.starts_with("s"))
       expected.insert(expected.begin() + 1, {name + "/f.jsonl", name + "/deeper/g.jsonl"});
-  }
-  closedir(listing);
-  EXPECT_EQ(relative(collect_jsonl_files(root), root), expected);
+  EXPECT_EQ(relative(collect_jsonl_files(tree), tree), expected);
 }
 
 TEST(discovery, candidate_roots_in_order_each_walked_once) {
   TempDir dir;
   const std::string& base = dir.path();
-  for (const char* file :
-       {"/a/projects/1.jsonl", "/b/projects/2.jsonl", "/projects/p.jsonl",
-        "/home/.claude/projects/3.jsonl", "/home/.config/claude/projects/4.jsonl",
-        "/home/.codex/sessions/h.jsonl", "/sessions/s.jsonl", "/archived_sessions/a.jsonl"}) {
+  for (const char* file : {"/a/projects/1.jsonl", "/b/projects/2.jsonl", "/projects/p.jsonl",
+                           "/home/.claude/projects/3.jsonl",
+                           "/home/.config/claude/projects/4.jsonl", "/home/.codex/sessions/h.jsonl",
+                           "/sessions/s.jsonl", "/archived_sessions/a.jsonl", "/c/projects"})
     write_file(base + file, "");
-  }
-  write_file(base + "/c/projects", "a file is no root");
   Environment env;
   env.home = base + "/home";
   // Blanks, a no-break space and an ideographic space around pieces; the default directory
-  // spelled differently, which keeps the first spelling; a last, empty piece.
+  // spelled differently, which keeps the first spelling; a file for projects; an empty piece.
   env.claude_config_dir =
       " " + base + "/a\t,\u00a0" + base + "/b\u3000," + base + "/home//./.claude/," + base + "/c,";
-  const std::filesystem::path saved = std::filesystem::current_path();
-  std::filesystem::current_path(base);  // where the empty piece and CODEX_HOME point
-  const Files claude = find_claude_files(env);
-  const Files codex_of_home = find_codex_files(env);
+  const fs::path saved = fs::current_path();
+  fs::current_path(base);  // where the empty piece and CODEX_HOME point
+  EXPECT_EQ(find_claude_files(env),
+            (Files{base + "/a/projects/1.jsonl", base + "/b/projects/2.jsonl",
+                   base + "/home//./.claude/projects/3.jsonl", "projects/p.jsonl",
+                   base + "/home/.config/claude/projects/4.jsonl"}));
+  EXPECT_EQ(relative(find_codex_files(env), base), (Files{"home/.codex/sessions/h.jsonl"}));
   env.codex_home = "";  // HOME is not consulted
-  const Files codex = find_codex_files(env);
+  EXPECT_EQ(find_codex_files(env), (Files{"sessions/s.jsonl", "archived_sessions/a.jsonl"}));
   env.claude_config_dir = base + "/a\xff";  // not UTF-8: ignored whole, the defaults remain
-  const Files defaults = find_claude_files(env);
-  std::filesystem::current_path(saved);
-
-  EXPECT_EQ(claude, (Files{base + "/a/projects/1.jsonl", base + "/b/projects/2.jsonl",
-                           base + "/home//./.claude/projects/3.jsonl", "projects/p.jsonl",
-                           base + "/home/.config/claude/projects/4.jsonl"}));
-  EXPECT_EQ(relative(codex_of_home, base), (Files{"home/.codex/sessions/h.jsonl"}));
-  EXPECT_EQ(codex, (Files{"sessions/s.jsonl", "archived_sessions/a.jsonl"}));
-  EXPECT_EQ(relative(defaults, base),
+  EXPECT_EQ(relative(find_claude_files(env), base),
             (Files{"home/.claude/projects/3.jsonl", "home/.config/claude/projects/4.jsonl"}));
-  EXPECT_TRUE(find_claude_files(Environment{}).empty());
-  EXPECT_TRUE(find_codex_files(Environment{}).empty());
+  fs::current_path(saved);
+  EXPECT_TRUE(find_claude_files(Environment{}).empty() && find_codex_files(Environment{}).empty());
 }
 
 }  // namespace
