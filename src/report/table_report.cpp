@@ -114,9 +114,9 @@ std::string closing_block(const ReportState& state, const RunOptions& options,
 
   if (state.unpriced_tokens != 0) {
     std::string models;
-    for (const std::string& model : state.unpriced_models) {
-      if (!models.empty()) models.append(", ");
-      models.append(model);
+    for (auto it = state.unpriced_models.begin(); it != state.unpriced_models.end(); ++it) {
+      if (it != state.unpriced_models.begin()) models.append(", ");
+      models.append(*it);
     }
     const std::string note = "\n! " + format_tokens(state.unpriced_tokens, options.exact) +
                              " tokens had no known pricing (" + cell_text(models, style) +

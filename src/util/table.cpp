@@ -125,10 +125,12 @@ std::string render_table(const std::vector<std::string>& headers, const std::vec
 }
 
 std::string models_cell(const std::set<std::string, std::less<>>& models) {
+  // An empty id is a model like any other, so the separator depends on the position, not on
+  // whether the text so far is empty.
   std::string joined;
-  for (const std::string& id : models) {
-    if (!joined.empty()) joined.append(", ");
-    joined.append(short_model(id));
+  for (auto it = models.begin(); it != models.end(); ++it) {
+    if (it != models.begin()) joined.append(", ");
+    joined.append(short_model(*it));
   }
   if (display_width(joined) <= kModelsCellWidth) return joined;
 
