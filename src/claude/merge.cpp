@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "claude/copies.h"
 #include "claude/key_index.h"
 
 namespace {
@@ -30,6 +31,8 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
     return event_at(winners[id]).dedup_key;
   };
 
+  // A copy may sit in an earlier file than its original, so every file's ids are in first.
+  const KeyedMessageIds keyed_ids(files);
   for (std::size_t f = 0; f < files.size(); ++f) {
     FileUsage& file = files[f];
     for (std::size_t i = 0; i < file.keyed.size(); ++i) {
@@ -43,9 +46,8 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
         winners.push_back(ref);
       }
     }
-    for (const UsageEvent& event : file.unkeyed) add_event(state, options, event);
-    // Unkeyed events are done with: free them before the next file adds to the state.
-    std::vector<UsageEvent>().swap(file.unkeyed);
+    // Unkeyed events are done with after this: freed before the next file adds to the state.
+    fold_unkeyed_events(file, keyed_ids, options, state);
   }
 
   for (const EventRef& ref : winners) add_event(state, options, event_at(ref).event);

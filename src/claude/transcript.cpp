@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "claude/copies.h"
 #include "claude/key_index.h"
 #include "claude/transcript_line.h"
 #include "pricing/price.h"
@@ -66,23 +67,29 @@ class TranscriptFold {
     std::optional<UsageEvent> event = make_event(*line);
     if (!event) return;
     if (!keyed) {
+      if (line->message_id) {
+        usage_.unkeyed_message_ids.push_back(
+            UnkeyedMessageId{usage_.unkeyed.size(), message_id_hash(*line->message_id)});
+      }
       usage_.unkeyed.push_back(std::move(*event));
     } else if (stored) {
       usage_.keyed[*stored].event = std::move(*event);
     } else {
       index_.insert(hash, usage_.keyed.size());
       usage_.keyed.push_back(KeyedEvent{key_, std::move(*event)});
+      usage_.keyed_message_ids.push_back(message_id_hash(*line->message_id));
     }
   }
 
   FileUsage finish() && {
     // The result waits for every other file to be read: give back the growth slack.
-    if (usage_.keyed.capacity() > usage_.keyed.size() + usage_.keyed.size() / 4) {
-      usage_.keyed.shrink_to_fit();
-    }
-    if (usage_.unkeyed.capacity() > usage_.unkeyed.size() + usage_.unkeyed.size() / 4) {
-      usage_.unkeyed.shrink_to_fit();
-    }
+    const auto trim = [](auto& list) {
+      if (list.capacity() > list.size() + list.size() / 4) list.shrink_to_fit();
+    };
+    trim(usage_.keyed);
+    trim(usage_.unkeyed);
+    trim(usage_.keyed_message_ids);
+    trim(usage_.unkeyed_message_ids);
     return std::move(usage_);
   }
 

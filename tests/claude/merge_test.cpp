@@ -12,6 +12,12 @@ KeyedEvent keyed(std::string key, std::uint64_t output, std::string project) {
   return {std::move(key), event(output, std::move(project))};
 }
 
+FileUsage file(std::vector<UsageEvent> unkeyed, std::vector<KeyedEvent> keyed,
+               std::vector<std::uint64_t> keyed_ids = {},
+               std::vector<UnkeyedMessageId> unkeyed_ids = {}) {
+  return {std::move(unkeyed), std::move(keyed), std::move(keyed_ids), std::move(unkeyed_ids)};
+}
+
 }  // namespace
 
 TEST(claude_merge, one_event_per_key_folded_after_each_files_unkeyed_ones) {
@@ -24,13 +30,18 @@ TEST(claude_merge, one_event_per_key_folded_after_each_files_unkeyed_ones) {
         keyed("key" + std::to_string(i), 1, i == 0 ? "" : "p" + std::to_string(i)));
   }
   std::pair<std::vector<FileUsage>, std::string> cases[] = {
-      {{{{}, {keyed("k", 25, "first")}}, {{}, {keyed("k", 25, "second")}}}, "first 1"},
-      {{{{event(1, "")}, {}}, {{event(1, "copy")}, {}}}, "copy 2"},
-      {{{{}, {keyed("k1", 1, ""), keyed("k2", 1, "second key")}},
-        {{}, {keyed("k1", 5, "replaced first key")}}},
+      {{file({}, {keyed("k", 25, "first")}), file({}, {keyed("k", 25, "second")})}, "first 1"},
+      {{file({event(1, "")}, {}), file({event(1, "copy")}, {})}, "copy 2"},
+      {{file({}, {keyed("k1", 1, ""), keyed("k2", 1, "second key")}),
+        file({}, {keyed("k1", 5, "replaced first key")})},
        "replaced first key 2"},
-      {{{{}, {keyed("k", 1, "keyed")}}, {{event(1, "unkeyed of a later file")}, {}}},
+      {{file({}, {keyed("k", 1, "keyed")}), file({event(1, "unkeyed of a later file")}, {})},
        "unkeyed of a later file 2"},
+      // An unkeyed event whose message id (hash 7) is keyed in any file is a copy; 8 never is.
+      {{file({event(1, "copy"), event(1, "")}, {}, {}, {{0, 7}, {1, 8}}),
+        file({}, {keyed("k", 1, "original")}, {7}),
+        file({event(1, "late copy")}, {}, {}, {{0, 7}})},
+       "original 2"},
       {std::move(many), "p3 200"}};
   for (auto& [files, expected] : cases) {
     RunOptions options;
