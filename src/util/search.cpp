@@ -253,7 +253,7 @@ std::size_t scan_blocks(const Needles& set, const char* hay, std::size_t size) {
   return scan_sse2<K>(set, hay, size);
 }
 
-// The first start of any needle (at most four of them).
+// The first start of any needle (at most NeedleSet::kJoint of them).
 std::size_t scan(const Needles& set, std::string_view haystack) {
   const char* hay = haystack.data();
   const std::size_t size = haystack.size();
@@ -271,8 +271,12 @@ std::size_t scan(const Needles& set, std::string_view haystack) {
       case 3:
         found = scan_blocks<3>(set, hay, size);
         break;
-      default:
+      case 4:
         found = scan_blocks<4>(set, hay, size);
+        break;
+      default:
+        static_assert(NeedleSet::kJoint == 5);
+        found = scan_blocks<5>(set, hay, size);
         break;
     }
     if (found != npos) return found;
@@ -354,7 +358,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
     min_length_ = needles_.size() == 1 ? needle.size() : std::min(min_length_, needle.size());
     max_offset_ = std::max(max_offset_, max_offset_of(probes_.back()));
   }
-  if (needles_.size() <= 4) {
+  if (needles_.size() <= kJoint) {
     if (const auto shared = shared_byte(needles_, min_length_)) {
       has_shared_ = true;
       shared_ = shared->first;
@@ -367,7 +371,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
 std::size_t NeedleSet::find_first(std::string_view haystack) const {
   if (has_empty_) return 0;
   if (needles_.empty()) return npos;
-  if (needles_.size() > 4) {
+  if (needles_.size() > kJoint) {
     // More needles than one pass compares: the earliest of single-needle searches.
     std::size_t best = npos;
     for (const std::string& needle : needles_) {
@@ -375,7 +379,7 @@ std::size_t NeedleSet::find_first(std::string_view haystack) const {
     }
     return best;
   }
-  std::array<std::string_view, 4> text;
+  std::array<std::string_view, kJoint> text;
   for (std::size_t k = 0; k < needles_.size(); ++k) text[k] = needles_[k];
   return scan(Needles{text.data(), probes_.data(), needles_.size(), min_length_, max_offset_,
                       has_shared_, shared_, shared_offset_},

@@ -13,9 +13,12 @@ std::size_t find_substring(std::string_view haystack, std::string_view needle);
 /// A few needles searched for together in one pass over large buffers where matches are rare.
 class NeedleSet {
  public:
-  /// Meant for up to four needles of two bytes or more; any other set is searched correctly too,
-  /// only more slowly. The set keeps its own copies of the needles.
+  /// Meant for up to `kJoint` needles of two bytes or more; any other set is searched correctly
+  /// too, only far more slowly. The set keeps its own copies of the needles.
   explicit NeedleSet(std::span<const std::string_view> needles);
+
+  /// The most needles that one pass compares together.
+  static constexpr std::size_t kJoint = 5;
 
   /// The smallest start position of any needle in `haystack`, or npos when none occurs.
   std::size_t find_first(std::string_view haystack) const;

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   std::vector<std::string_view> needles;
   std::size_t first = std::string_view::npos;
-  for (std::size_t k = 0; k <= data[0] % 4u; ++k) {
+  for (std::size_t k = 0; k <= data[0] % NeedleSet::kJoint; ++k) {
     needles.push_back(input.substr(data[1] * (k + 1) % size, 2 + (data[0] >> 2) * (k + 3) % 24));
     const std::size_t expected = input.find(needles.back());
     CHECK(find_substring(input, needles.back()) == expected);

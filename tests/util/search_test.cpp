@@ -16,7 +16,8 @@ std::size_t find_first(std::string_view hay, std::span<const std::string_view> n
 }
 
 const std::string_view kCodexNeedles[] = {"\"token_count\"", "\"turn_context\"",
-                                          "\"thread_settings_applied\"", "\"session_meta\""};
+                                          "\"thread_settings_applied\"", "\"session_meta\"",
+                                          "review_mode\""};
 
 }  // namespace
 
@@ -24,11 +25,11 @@ const std::string_view kCodexNeedles[] = {"\"token_count\"", "\"turn_context\"",
 TEST(util_search, agrees_with_string_view_find) {
   std::mt19937 rng(11);
   for (int round = 0; round < 6000; ++round) {
-    const std::string_view alphabet = round % 2 == 0 ? "ab" : "\"_tokenasi ";
+    const std::string_view alphabet = round % 2 == 0 ? "ab" : "\"_tokenasimdr ";
     std::string text(rng() % 201, ' ');
     for (char& c : text) c = alphabet[rng() % alphabet.size()];
     for (int planted = rng() % 3; planted > 0 && !text.empty(); --planted) {
-      const std::string_view needle = kCodexNeedles[rng() % 4];
+      const std::string_view needle = kCodexNeedles[rng() % std::size(kCodexNeedles)];
       const std::size_t at = rng() % text.size();
       text.replace(at, std::min(needle.size(), text.size() - at), needle);
     }
