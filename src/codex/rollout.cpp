@@ -6,9 +6,14 @@
 #include "codex/rollout_files.h"
 #include "json/scanner.h"
 #include "pricing/price.h"
+#include "util/search.h"
 #include "util/text.h"
 
 namespace {
+
+// The last twelve bytes of each needle, in the order of kRolloutNeedles.
+constexpr std::string_view kRolloutNeedleTails[] = {
+    "token_count\"", "urn_context\"", "ngs_applied\"", "ession_meta\"", "review_mode\""};
 
 // Needles are at least this long, so a shorter line cannot be a record of interest.
 constexpr std::size_t kMinimumLineBytes = 13;
@@ -175,6 +180,10 @@ RolloutUsage report_amounts(RolloutState& state, const RolloutLine& line) {
 bool read_token_report(RolloutState& state, const RolloutLine& line) {
   std::optional<TimestampParts> time = line_time(line, state.calendar);
   if (!time) return false;
+  state.context_since_report = false;
+  // A sub-agent's report would be counted twice and, taken as the baseline, make the next
+  // report of this conversation count its whole turn again.
+  if (state.review_mirror) return false;
   const std::int64_t t = time->event_time_ms;
   if (state.meta_window_open && t - state.meta_window_ms <= kMetaWindowMs) {
     // A forked rollout replays its parent's reports right after its own session_meta; they
@@ -228,11 +237,20 @@ bool read_rollout_line(RolloutState& state, std::string_view bytes) {
       }
     }
     state.seen_session_meta = true;
+    // Early Codex versions name the working directory only here.
+    if (line.cwd.present && !state.context_named_cwd) state.project = path_tail(line.cwd.text);
   } else if (type == "turn_context") {
     if (line.model.present) state.model = line.model.text;
     if (line.cwd.present) state.project = path_tail(line.cwd.text);
+    state.context_named_cwd = state.context_named_cwd || line.cwd.present;
+    state.context_since_report = true;
+    state.review_mirror = false;
   } else if (type == "event_msg") {
-    if (line.payload_type == "thread_settings_applied") {
+    if (line.payload_type == "entered_review_mode") {
+      state.review_mirror = !state.context_since_report;
+    } else if (line.payload_type == "exited_review_mode") {
+      state.review_mirror = false;
+    } else if (line.payload_type == "thread_settings_applied") {
       if (line.service_tier.present) {
         state.fast = line.service_tier == "priority" || line.service_tier == "fast";
       }
@@ -249,8 +267,13 @@ ReportState read_rollout_file(const std::string& path, const RunOptions& options
   RolloutState state;
   state.session_id = file_session_key(path);
   state.fast = fast_default;
-  reader.read_matching_lines(path, kRolloutNeedles, [&](std::string_view line) {
-    if (line.size() >= kMinimumLineBytes && read_rollout_line(state, line)) {
+  // The file is searched for the needles' last twelve bytes, which all end in a quote: five
+  // needles sharing a byte at one offset are searched for at the cost of four. A line found so
+  // holds one of the needles themselves unless a rare near miss; those are weeded out here.
+  static const NeedleSet needles(kRolloutNeedles);
+  reader.read_matching_lines(path, kRolloutNeedleTails, [&](std::string_view line) {
+    if (line.size() >= kMinimumLineBytes && needles.find_first(line) != std::string_view::npos &&
+        read_rollout_line(state, line)) {
       add_event(report, options, state.event);
     }
   });

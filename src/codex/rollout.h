@@ -43,6 +43,14 @@ struct RolloutState {
   /// Open after a second "session_meta": reports close behind it only move the baseline.
   bool meta_window_open = false;
   std::int64_t meta_window_ms = 0;
+  /// A turn_context came after the latest token report. A review run inside the conversation
+  /// writes one, the first perhaps just before its marker; a review by a sub-agent does not.
+  bool context_since_report = false;
+  /// Inside a review whose reports are a sub-agent's, copied here from its own rollout: they
+  /// are counted there and carry its totals, not this conversation's.
+  bool review_mirror = false;
+  /// A turn_context has named a cwd; before that, the one of session_meta gives the project.
+  bool context_named_cwd = false;
   /// The event of the latest counted report; reused so that its strings keep their capacity.
   UsageEvent event;
   LocalCalendar calendar;
@@ -51,7 +59,8 @@ struct RolloutState {
 
 /// The lines a rollout reader looks at: one of these, quotes included, must occur in the line.
 inline constexpr std::string_view kRolloutNeedles[] = {
-    "\"token_count\"", "\"turn_context\"", "\"thread_settings_applied\"", "\"session_meta\""};
+    "\"token_count\"", "\"turn_context\"", "\"thread_settings_applied\"", "\"session_meta\"",
+    "review_mode\""};  // ends both review markers
 
 /// Acts on one line that passed the needle prefilter. True when the line was a counted token
 /// report; its priced event is then in `state.event`.

@@ -31,6 +31,9 @@ std::string last_only(int ms, int in, int cached, int out) {
 std::string context(const std::string& payload) {
   return line(0, "turn_context", payload);
 }
+std::string review(const std::string& marker) {
+  return line(0, "event_msg", "{\"type\":\"" + marker + "_review_mode\"}");
+}
 std::string tier(const std::string& value) {
   return line(0, "event_msg",
               "{\"type\":\"thread_settings_applied\",\"thread_settings\":{\"service_tier\":" +
@@ -80,6 +83,25 @@ TEST(rollout, per_turn_amounts_model_and_fast_tier) {
         last_only(0, 1, 0, 1), tier("null"), last_only(1, 1, 0, 1), tier("\"Fast\""),
         last_only(2, 1, 0, 1)},
        {"gpt-5-fast webapp 1/0/1 +0", "gpt-5-fast webapp 1/0/1 +1", "gpt-5 webapp 1/0/1 +2"}},
+      {"a review span without turn_context holds a sub-agent's reports: none counts or moves "
+       "the baseline",
+       {context("{\"model\":\"m\"}"), totals(0, 100, 0, 10), review("entered"), totals(1, 5, 0, 1),
+        last_only(2, 3, 0, 1), review("exited"), totals(3, 100, 0, 10), totals(4, 150, 0, 20)},
+       {"m  100/0/10 +0", "m  50/0/10 +4"}},
+      {"a turn_context just before the marker, or inside the span, makes the review's own",
+       {context("{\"model\":\"m\"}"), review("entered"), totals(1, 5, 0, 1), review("exited"),
+        review("entered"), totals(2, 9, 0, 2), context("{}"), totals(3, 12, 0, 4)},
+       {"m  5/0/1 +1", "m  7/0/3 +3"}},
+      {"a span left open ends at the next turn_context; an unusable time changes nothing",
+       {totals(0, 100, 0, 10), review("entered"), totals(1, 5, 0, 1), context("{}"),
+        R"({"timestamp":"x","type":"event_msg","payload":{"type":"token_count","info":{}}})",
+        review("entered"), totals(2, 130, 0, 15)},
+       {"unknown  100/0/10 +0", "unknown  30/0/5 +2"}},
+      {"session_meta's cwd names the project until a turn_context names one",
+       {line(0, "session_meta", "{\"cwd\":\"/w/old\"}"), last_only(1, 1, 0, 1),
+        context("{\"cwd\":\"/w/new\"}"), line(2, "session_meta", "{\"cwd\":\"/w/x\"}"),
+        last_only(3000, 1, 0, 1)},
+       {"unknown old 1/0/1 +1", "unknown new 1/0/1 +3000"}},
       {"fast default: the suffix once",
        {last_only(0, 1, 0, 1), context("{\"model\":\"gpt-5.4-fast\"}"), last_only(1, 1, 0, 1),
         context("{\"model\":\"fast\"}"), last_only(2, 1, 0, 1)},
