@@ -170,14 +170,17 @@ class CodexWriter {
     written_ += file.write(archived && rng_.below(2) == 0 ? session_path(r) : "");
   }
 
+  // Every random draw is a statement of its own: the operands of one expression are evaluated
+  // in an order that differs between compilers, and so would the files.
   void write_session_meta(const Rollout& r, LogFile& file, std::string_view source) {
-    std::string payload = "{\"id\":\"" + r.id + "\",\"timestamp\":\"" + iso_time(r.now) +
-                          "\",\"cwd\":" + text(r, r.cwd) +
-                          ",\"originator\":\"codex_cli_rs\",\"cli_version\":\"" + r.version +
-                          "\",\"source\":" + std::string(source) +
-                          ",\"model_provider\":\"openai\",\"base_instructions\":{\"text\":" +
-                          text(r, content_.prose(rng_, 12'000)) + "},\"git\":{\"commit_hash\":\"" +
-                          random_text(rng_, 40, "0123456789abcdef") + "\",\"branch\":\"main\"}}";
+    const std::string instructions = text(r, content_.prose(rng_, 12'000));
+    const std::string commit = random_text(rng_, 40, "0123456789abcdef");
+    std::string payload =
+        "{\"id\":\"" + r.id + "\",\"timestamp\":\"" + iso_time(r.now) +
+        "\",\"cwd\":" + text(r, r.cwd) + ",\"originator\":\"codex_cli_rs\",\"cli_version\":\"" +
+        r.version + "\",\"source\":" + std::string(source) +
+        ",\"model_provider\":\"openai\",\"base_instructions\":{\"text\":" + instructions +
+        "},\"git\":{\"commit_hash\":\"" + commit + "\",\"branch\":\"main\"}}";
     file.add(record(r, "session_meta", payload));
   }
 
@@ -238,12 +241,13 @@ class CodexWriter {
     const auto steps = rng_.between(1, 8);
     for (std::uint64_t step = 0; step < steps; ++step) {
       tick(r, 1'000, 60'000);
-      file.add(record(
-          r, "response_item",
-          "{\"type\":\"reasoning\",\"summary\":[{\"type\":\"summary_text\",\"text\":" +
-              text(r, content_.prose(rng_, 200)) + "}],\"content\":null,\"encrypted_content\":\"" +
-              random_text(rng_, static_cast<std::size_t>(rng_.between(400, 8'000)), kBase64) +
-              "\"}"));
+      const std::string summary = text(r, content_.prose(rng_, 200));
+      const auto encrypted_size = static_cast<std::size_t>(rng_.between(400, 8'000));
+      file.add(record(r, "response_item",
+                      "{\"type\":\"reasoning\",\"summary\":[{\"type\":\"summary_text\","
+                      "\"text\":" +
+                          summary + "}],\"content\":null,\"encrypted_content\":\"" +
+                          random_text(rng_, encrypted_size, kBase64) + "\"}"));
       write_tool_call(r, file, step + 1 == steps);
       r.last = next_call(r.totals);
       r.totals += r.last;
@@ -266,9 +270,9 @@ class CodexWriter {
       output = content_.code(rng_, static_cast<std::size_t>(options_.huge_line_bytes));
     }
     if (final_step || rng_.below(4) == 0) {
-      std::string patch = "*** Begin Patch\n*** Update File: " + content_.file_path(rng_, "src") +
-                          "\n@@\n-" + content_.code(rng_, 300) + "\n+" + content_.code(rng_, 400) +
-                          "\n*** End Patch";
+      std::string patch = "*** Begin Patch\n*** Update File: " + content_.file_path(rng_, "src");
+      patch += "\n@@\n-" + content_.code(rng_, 300);
+      patch += "\n+" + content_.code(rng_, 400) + "\n*** End Patch";
       file.add(record(r, "response_item",
                       "{\"type\":\"custom_tool_call\",\"status\":\"completed\",\"call_id\":\"" +
                           call_id + "\",\"name\":\"apply_patch\",\"input\":" + text(r, patch) +
@@ -292,8 +296,8 @@ class CodexWriter {
     tick(r, 200, 30'000);
     std::string result = "{\"output\":";
     append_string(result, output);
-    result += ",\"metadata\":{\"exit_code\":" + std::to_string(rng_.below(3)) +
-              ",\"duration_seconds\":0." + std::to_string(rng_.below(1000)) + "}}";
+    result += ",\"metadata\":{\"exit_code\":" + std::to_string(rng_.below(3));
+    result += ",\"duration_seconds\":0." + std::to_string(rng_.below(1000)) + "}}";
     file.add(record(r, "response_item",
                     "{\"type\":\"function_call_output\",\"call_id\":\"" + call_id +
                         "\",\"output\":" + text(r, result) + "}"));
@@ -312,8 +316,8 @@ class CodexWriter {
       return "{\"type\":\"entered_review_mode\",\"target\":{\"type\":\"uncommittedChanges\"},"
              "\"user_facing_hint\":\"current changes\"}";
     }
-    return "{\"type\":\"exited_review_mode\",\"review_output\":{\"findings\":[{\"title\":" +
-           quoted("[P1] " + content_.prose(rng_, 60)) +
+    const std::string title = quoted("[P1] " + content_.prose(rng_, 60));
+    return "{\"type\":\"exited_review_mode\",\"review_output\":{\"findings\":[{\"title\":" + title +
            ",\"body\":" + quoted(content_.prose(rng_, 800)) +
            ",\"confidence_score\":0.7,\"priority\":1}],\"overall_correctness\":\"patch is "
            "incorrect\",\"overall_confidence_score\":0.8}}";

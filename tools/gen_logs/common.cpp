@@ -157,7 +157,7 @@ std::string iso_time(std::int64_t ms) {
 
 std::string uuid(Rng& rng) {
   std::string hex = random_text(rng, 32, "0123456789abcdef");
-  for (const std::size_t at : {8, 13, 18, 23}) hex.insert(at, 1, '-');
+  for (const std::size_t at : {8u, 13u, 18u, 23u}) hex.insert(at, 1, '-');
   return hex;
 }
 
