@@ -1,5 +1,7 @@
 #include "main/options.h"
 
+#include "main/usage_event.h"
+
 namespace {
 
 constexpr std::string_view kHelp =

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <variant>
 
-#include "main/usage_event.h"
+/// The report the user asked for.
+enum class ReportView : std::uint8_t { daily = 0, monthly = 1, session = 2 };
 
 /// The agent filter value that selects both agents.
 inline constexpr std::uint8_t kBothAgents = 2;

@@ -14,9 +14,6 @@ constexpr std::string_view agent_name(AgentKind agent) {
   return agent == AgentKind::claude ? "claude" : "codex";
 }
 
-/// The report the user asked for.
-enum class ReportView : std::uint8_t { daily = 0, monthly = 1, session = 2 };
-
 /// One priced usage observation: what crosses from the readers to aggregation.
 struct UsageEvent {
   std::string day_key;    // local "YYYY-MM-DD"
