@@ -1,5 +1,5 @@
 // Reads every Claude Code transcript of a generated home on one thread, warm cache:
-//   /work/shared/tools/gen-logs --out /tmp/gl --seed 7 --size-mb 1024
+//   build/release/gen_logs --out /tmp/gl --seed 7 --size-mb 1024
 //   METERLY_BENCH_HOME=/tmp/gl/home build/release/readers_bench
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>

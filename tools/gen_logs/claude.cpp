@@ -1,6 +1,5 @@
 // Claude Code transcripts: sessions with streamed answers, tool calls, sub-agents, resumed
 // sessions that copy earlier answers, and conversation rewrites.
-#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -131,14 +130,10 @@ std::string usage_json(const Context& ctx, const Usage& usage) {
   return out + '}';
 }
 
-class ClaudeWriter {
+class ClaudeWriter : AgentWriter {
  public:
   ClaudeWriter(const Options& options, std::uint64_t budget)
-      : options_(options),
-        rng_(options.seed * 2 + 1),
-        content_(rng_),
-        budget_(budget),
-        huge_left_((options.huge_lines + 1) / 2) {
+      : AgentWriter(options, 1, budget, (options.huge_lines + 1) / 2) {
     for (int i = 0; i < 14; ++i) {
       static constexpr std::array<std::string_view, 4> kParents = {
           "/Users/dev/code/", "/home/dev/work/", "/Users/dev/code/clients/acme/", "/home/mchen/"};
@@ -171,7 +166,7 @@ class ClaudeWriter {
     const std::uint64_t target = tier < 75   ? rng_.between(5'000, 150'000)
                                  : tier < 97 ? rng_.between(150'000, 1'500'000)
                                              : rng_.between(1'500'000, 8'000'000);
-    return std::min(target, budget_ - std::min(budget_, written_));
+    return std::min(target, remaining());
   }
 
   void write_session(std::optional<Session> resumed_from) {
@@ -274,15 +269,8 @@ class ClaudeWriter {
         s.now += static_cast<std::int64_t>(rng_.between(50, 3'000));
       }
       if (tool.empty()) continue;
-      std::string result;
-      if (tool == "Task" && s.ctx.agent_id.empty()) {
-        result = write_sub_agent(s, file, dir);
-      } else if (huge_left_ > 0) {
-        --huge_left_;
-        result = content_.code(rng_, static_cast<std::size_t>(options_.huge_line_bytes));
-      } else {
-        result = content_.code(rng_, output_size(rng_));
-      }
+      const std::string result =
+          tool == "Task" && s.ctx.agent_id.empty() ? write_sub_agent(s, file, dir) : tool_output();
       s.now += static_cast<std::int64_t>(rng_.between(300, 60'000));
       Entry entry{"user",
                   "{\"role\":\"user\",\"content\":[{\"tool_use_id\":\"" + tool_id +
@@ -458,12 +446,6 @@ class ClaudeWriter {
     written_ += file.write();
   }
 
-  const Options& options_;
-  Rng rng_;
-  Content content_;
-  std::uint64_t budget_;
-  std::uint64_t written_ = 0;
-  std::uint64_t huge_left_;
   std::vector<Project> projects_;
 };
 

@@ -46,14 +46,10 @@ std::string usage_json(const Tokens& tokens) {
          ",\"total_tokens\":" + std::to_string(tokens.input + tokens.output) + '}';
 }
 
-class CodexWriter {
+class CodexWriter : AgentWriter {
  public:
   CodexWriter(const Options& options, std::uint64_t budget)
-      : options_(options),
-        rng_(options.seed * 2 + 2),
-        content_(rng_),
-        budget_(budget),
-        huge_left_(options.huge_lines / 2) {}
+      : AgentWriter(options, 2, budget, options.huge_lines / 2) {}
 
   std::uint64_t run() {
     while (written_ < budget_) write_rollout();
@@ -138,9 +134,8 @@ class CodexWriter {
   void write_rollout() {
     Rollout r = new_rollout();
     const std::uint64_t tier = rng_.below(10);
-    const std::uint64_t target =
-        std::min(tier < 8 ? rng_.between(10'000, 250'000) : rng_.between(250'000, 4'000'000),
-                 budget_ - std::min(budget_, written_));
+    const std::uint64_t target = std::min(
+        tier < 8 ? rng_.between(10'000, 250'000) : rng_.between(250'000, 4'000'000), remaining());
     const bool archived = rng_.below(10) == 0;
     LogFile file(options_, rng_,
                  archived ? home() + "/archived_sessions/" + file_name(r) : session_path(r));
@@ -264,11 +259,7 @@ class CodexWriter {
 
   void write_tool_call(Rollout& r, LogFile& file, bool final_step) {
     const std::string call_id = "call_" + random_text(rng_, 24, kBase62);
-    std::string output = content_.code(rng_, output_size(rng_));
-    if (huge_left_ > 0) {
-      --huge_left_;
-      output = content_.code(rng_, static_cast<std::size_t>(options_.huge_line_bytes));
-    }
+    const std::string output = tool_output();
     if (final_step || rng_.below(4) == 0) {
       std::string patch = "*** Begin Patch\n*** Update File: " + content_.file_path(rng_, "src");
       patch += "\n@@\n-" + content_.code(rng_, 300);
@@ -398,13 +389,6 @@ class CodexWriter {
     file.add(config.substr(0, config.size() - 1));
     file.write();
   }
-
-  const Options& options_;
-  Rng rng_;
-  Content content_;
-  std::uint64_t budget_;
-  std::uint64_t written_ = 0;
-  std::uint64_t huge_left_;
 };
 
 }  // namespace

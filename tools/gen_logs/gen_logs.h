@@ -1,6 +1,7 @@
 // Shared pieces of the synthetic log generator: its options, JSON text, content and files.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -89,6 +90,37 @@ class LogFile {
   Rng rng_;
   std::string path_;
   std::string text_;
+};
+
+/// What both agents' writers share: the options, a random stream of their own (so that one
+/// agent's choices do not shift the other's), the content pools and the byte budget.
+class AgentWriter {
+ protected:
+  AgentWriter(const Options& options, std::uint64_t stream, std::uint64_t budget,
+              std::uint64_t huge_lines)
+      : options_(options),
+        rng_(options.seed * 2 + stream),
+        content_(rng_),
+        budget_(budget),
+        huge_left_(huge_lines) {}
+
+  std::uint64_t remaining() const { return budget_ - std::min(budget_, written_); }
+
+  /// The next tool output: huge while --huge-lines are left to write, else of output_size.
+  std::string tool_output() {
+    if (huge_left_ == 0) return content_.code(rng_, output_size(rng_));
+    --huge_left_;
+    return content_.code(rng_, static_cast<std::size_t>(options_.huge_line_bytes));
+  }
+
+  const Options& options_;
+  Rng rng_;
+  Content content_;
+  std::uint64_t budget_;
+  std::uint64_t written_ = 0;
+
+ private:
+  std::uint64_t huge_left_;
 };
 
 /// The two agents' homes; each returns the bytes it wrote.

@@ -1,5 +1,7 @@
 // gen_logs: writes a synthetic, deterministic home directory of both agents' logs, for the
 // benchmarks and the end-to-end tests.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "gen_logs.h"
 
@@ -73,12 +76,40 @@ double parse_number(std::string_view option, const std::string& text, double lo,
   return value;
 }
 
-std::uint32_t parse_share(std::string_view option, const std::string& text) {
-  return static_cast<std::uint32_t>(std::llround(parse_number(option, text, 0, 1) * 1e6));
-}
+// The options that take a share from 0 to 1, kept in parts per million.
+constexpr std::array<std::pair<std::string_view, std::uint32_t gen::Options::*>, 8> kShares = {{
+    {"--claude-share", &gen::Options::claude_share},
+    {"--resumed", &gen::Options::resumed},
+    {"--rewrites", &gen::Options::rewrites},
+    {"--review-spans", &gen::Options::review_spans},
+    {"--no-turn-context", &gen::Options::no_turn_context},
+    {"--malformed", &gen::Options::malformed},
+    {"--truncated", &gen::Options::truncated},
+    {"--crlf", &gen::Options::crlf},
+}};
 
-std::uint64_t parse_count(std::string_view option, const std::string& text, double hi) {
-  return static_cast<std::uint64_t>(std::llround(parse_number(option, text, 0, hi)));
+// The options that take a whole number, with their upper bound (and MiB counted in bytes).
+struct Count {
+  std::string_view name;
+  std::uint64_t gen::Options::*field;
+  double max;
+  double unit;
+};
+constexpr std::array<Count, 5> kCounts = {{
+    {"--seed", &gen::Options::seed, 1e15, 1},
+    {"--size-mb", &gen::Options::size_bytes, 1 << 20, 1 << 20},
+    {"--small-files", &gen::Options::small_files, 1e7, 1},
+    {"--huge-lines", &gen::Options::huge_lines, 1000, 1},
+    {"--huge-line-mb", &gen::Options::huge_line_bytes, 4096, 1 << 20},
+}};
+
+std::int64_t parse_start(const std::string& value) {
+  int year = 0, month = 0, day = 0;
+  if (value.size() != 10 || std::sscanf(value.c_str(), "%4d-%2d-%2d", &year, &month, &day) != 3 ||
+      month < 1 || month > 12 || day < 1 || day > 31) {
+    fail("bad date for --start: " + value);
+  }
+  return days_from_civil(year, month, day);
 }
 
 gen::Options parse(int argc, char** argv) {
@@ -91,8 +122,7 @@ gen::Options parse(int argc, char** argv) {
       std::exit(0);
     }
     if (name == "--awkward") {
-      options.rewrites = 300'000;
-      options.review_spans = 300'000;
+      options.rewrites = options.review_spans = 300'000;
       options.no_turn_context = 150'000;
       options.malformed = 2'000;
       options.truncated = options.crlf = 50'000;
@@ -102,49 +132,24 @@ gen::Options parse(int argc, char** argv) {
     }
     if (i + 1 >= argc) fail("missing value for " + std::string(name));
     const std::string value = argv[++i];
-    if (name == "--out") {
+    const auto share = std::find_if(kShares.begin(), kShares.end(),
+                                    [&](const auto& entry) { return entry.first == name; });
+    const auto count = std::find_if(kCounts.begin(), kCounts.end(),
+                                    [&](const Count& entry) { return entry.name == name; });
+    if (share != kShares.end()) {
+      options.*(share->second) =
+          static_cast<std::uint32_t>(std::llround(parse_number(name, value, 0, 1) * 1e6));
+    } else if (count != kCounts.end()) {
+      options.*(count->field) = static_cast<std::uint64_t>(
+          std::llround(parse_number(name, value, 0, count->max) * count->unit));
+    } else if (name == "--out") {
       options.out = value;
-    } else if (name == "--seed") {
-      options.seed = parse_count(name, value, 1e15);
-    } else if (name == "--size-mb") {
-      options.size_bytes = static_cast<std::uint64_t>(
-          std::llround(parse_number(name, value, 0, 1 << 20) * 1024 * 1024));
-    } else if (name == "--claude-share") {
-      options.claude_share = parse_share(name, value);
     } else if (name == "--start") {
-      int year = 0, month = 0, day = 0;
-      if (value.size() != 10 ||
-          std::sscanf(value.c_str(), "%4d-%2d-%2d", &year, &month, &day) != 3 || month < 1 ||
-          month > 12 || day < 1 || day > 31) {
-        fail("bad date for --start: " + value);
-      }
-      options.start_day = days_from_civil(year, month, day);
+      options.start_day = parse_start(value);
     } else if (name == "--days") {
-      options.days = static_cast<std::int64_t>(parse_count(name, value, 100'000));
-      if (options.days == 0) fail("--days must be at least 1");
+      options.days = std::llround(parse_number(name, value, 1, 100'000));
     } else if (name == "--service-tier") {
       options.service_tier = value;
-    } else if (name == "--small-files") {
-      options.small_files = parse_count(name, value, 10'000'000);
-    } else if (name == "--resumed") {
-      options.resumed = parse_share(name, value);
-    } else if (name == "--rewrites") {
-      options.rewrites = parse_share(name, value);
-    } else if (name == "--review-spans") {
-      options.review_spans = parse_share(name, value);
-    } else if (name == "--no-turn-context") {
-      options.no_turn_context = parse_share(name, value);
-    } else if (name == "--malformed") {
-      options.malformed = parse_share(name, value);
-    } else if (name == "--truncated") {
-      options.truncated = parse_share(name, value);
-    } else if (name == "--crlf") {
-      options.crlf = parse_share(name, value);
-    } else if (name == "--huge-lines") {
-      options.huge_lines = parse_count(name, value, 1'000);
-    } else if (name == "--huge-line-mb") {
-      options.huge_line_bytes = static_cast<std::uint64_t>(
-          std::llround(parse_number(name, value, 0, 4096) * 1024 * 1024));
     } else {
       fail("unknown option " + std::string(name));
     }
