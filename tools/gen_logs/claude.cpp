@@ -148,7 +148,8 @@ class ClaudeWriter : AgentWriter {
   }
 
   std::uint64_t run() {
-    while (written_ < budget_) write_session(std::nullopt);
+    std::optional<Session> resumed;
+    while (written_ < budget_) resumed = write_session(std::move(resumed));
     for (std::uint64_t i = 0; i < options_.small_files; ++i) write_small_file(i);
     return written_;
   }
@@ -156,7 +157,7 @@ class ClaudeWriter : AgentWriter {
  private:
   struct Session {
     Context ctx;
-    const Project* project;
+    const Project* project = nullptr;
     std::vector<Entry> entries;
     std::int64_t now = 0;
   };
@@ -169,10 +170,11 @@ class ClaudeWriter : AgentWriter {
     return std::min(target, remaining());
   }
 
-  void write_session(std::optional<Session> resumed_from) {
+  // Returns the session when it is to be resumed in a new file.
+  std::optional<Session> write_session(std::optional<Session> resumed_from) {
     Session s;
     if (resumed_from) {
-      s = *resumed_from;
+      s = std::move(*resumed_from);
       s.ctx.session_id = uuid(rng_);
       s.now += static_cast<std::int64_t>(rng_.between(600, 3 * 86'400)) * 1000;
       // A resumed session starts with a copy of the conversation so far: same uuids, ids
@@ -209,7 +211,8 @@ class ClaudeWriter : AgentWriter {
       ++turns;
     }
     written_ += file.write();
-    if (written_ < budget_ && rng_.chance(options_.resumed)) write_session(std::move(s));
+    if (!rng_.chance(options_.resumed)) return std::nullopt;
+    return s;
   }
 
   void add(Session& s, LogFile& file, Entry entry, bool root = false) {

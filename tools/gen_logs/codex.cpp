@@ -152,9 +152,8 @@ class CodexWriter : AgentWriter {
     }
     const bool resumed = rng_.below(12) == 0;
     // The shapes below need turns before and after them, whatever the size.
-    const int min_turns = resumed                                                        ? 3
-                          : r.era == Era::review_inline || r.era == Era::review_mirrored ? 2
-                                                                                         : 1;
+    const bool review = r.era == Era::review_inline || r.era == Era::review_mirrored;
+    const int min_turns = resumed ? 3 : review ? 2 : 1;
     for (int turn = 0; file.size() < target || turn < min_turns; ++turn) {
       if (turn == 1 && r.era == Era::review_inline) write_inline_review(r, file);
       if (turn == 1 && r.era == Era::review_mirrored) write_mirrored_review(r, file);
@@ -165,8 +164,6 @@ class CodexWriter : AgentWriter {
     written_ += file.write(archived && rng_.below(2) == 0 ? session_path(r) : "");
   }
 
-  // Every random draw is a statement of its own: the operands of one expression are evaluated
-  // in an order that differs between compilers, and so would the files.
   void write_session_meta(const Rollout& r, LogFile& file, std::string_view source) {
     const std::string instructions = text(r, content_.prose(rng_, 12'000));
     const std::string commit = random_text(rng_, 40, "0123456789abcdef");

@@ -94,6 +94,8 @@ class LogFile {
 
 /// What both agents' writers share: the options, a random stream of their own (so that one
 /// agent's choices do not shift the other's), the content pools and the byte budget.
+/// Each random draw stands in a statement of its own: compilers evaluate the operands of one
+/// expression in different orders, and the files would differ with them.
 class AgentWriter {
  protected:
   AgentWriter(const Options& options, std::uint64_t stream, std::uint64_t budget,
