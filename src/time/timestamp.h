@@ -22,13 +22,14 @@ struct CivilDate {
 };
 
 /// Remembers a stretch of time over which the local clock keeps one offset from UTC, so the many
-/// events of one session cost a few calls into the C library. The stretch is found by asking the
-/// C library at most kProbeSeconds apart: a zone may change its offset at any second and as
-/// often as its rules say, but no offset holds for less than that between two probes that agree.
-/// One per thread; it assumes the process's zone stays put.
+/// events of one session cost a few calls into the C library. The stretch is proved by asking at
+/// most kProbeSeconds apart: two such probes that read one offset show it held between them as
+/// long as no offset is taken for less than that. Zones may change their offset twice a day or
+/// more; none we know of keeps one for under an hour. One per thread; it assumes the process's
+/// zone stays put.
 class LocalCalendar {
  public:
-  static constexpr std::int64_t kProbeSeconds = 900;
+  static constexpr std::int64_t kProbeSeconds = 3600;
 
   /// The same date as local_date(seconds).
   CivilDate date_of(std::int64_t seconds);
