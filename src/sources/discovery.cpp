@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <unordered_set>
 
 #include "sources/open_path.h"
