@@ -143,13 +143,6 @@ std::string without_prlimit() {
   return access(kPrlimit, X_OK) == 0 ? "" : "no prlimit at " + std::string(kPrlimit);
 }
 
-// Runs the rest with descriptors 0 to 2 only and room for `free` more.
-Rows with_free_descriptors(int free) {
-  return {"/bin/sh", "-c",     "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && exec \"$@\"",
-          "sh",      kPrlimit, "--nofile=" + std::to_string(3 + free),
-          "--"};
-}
-
 // Its runtime reserves shadow memory beyond any address-space limit and starts threads of its own.
 bool sanitized() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
@@ -158,6 +151,18 @@ bool sanitized() {
 #else
   return false;
 #endif
+}
+
+// Runs the rest with descriptors 0 to 2 only and room for `free` more.
+Rows with_free_descriptors(int free) {
+  const std::string close_others = "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && exec \"$@\"";
+  return {"/bin/sh", "-c", close_others, "sh", kPrlimit, "--nofile=" + std::to_string(3 + free),
+          "--"};
+}
+
+// What a sanitizer's runtime needs besides: it checks memory through a pipe as a thread starts.
+int sanitizer_descriptors() {
+  return sanitized() ? 2 : 0;
 }
 
 // Random bytes and the words both prefilters look for, but never "timestamp": nothing counts.
@@ -328,7 +333,8 @@ TEST_F(hostile, directory_tree_5000_deep) {
   }
   check({"claude p [x-deep] 4 2 0", "codex p [x-deep] 9 3 0"});
   if (const std::string missing = without_prlimit(); !missing.empty()) GTEST_SKIP() << missing;
-  expect_limited(with_free_descriptors(2), "", spec_for({"daily", "--json"}));
+  expect_limited(with_free_descriptors(2 + sanitizer_descriptors()), "",
+                 spec_for({"daily", "--json"}));
   expect_limited(with_free_descriptors(1), "meterly: not enough file descriptors to ",
                  spec_for({"daily", "--json"}));
 }
@@ -401,7 +407,7 @@ TEST_F(hostile, resource_limits_and_output_faults) {
   const std::string out = h + "/out.txt";
   write_file(out, "");
   RunSpec session = spec_for({"session", "--json"});
-  expect_limited(with_free_descriptors(1), "", session);
+  expect_limited(with_free_descriptors(1 + sanitizer_descriptors()), "", session);
   RunSpec slow = session;
   slow.slow_nonblocking_reader = true;
   expect_limited({}, "", slow);
