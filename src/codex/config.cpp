@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -20,14 +21,18 @@ std::optional<std::string> read_regular_file(const std::string& path) {
   std::optional<std::string> text;
   struct stat status;
   if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    // Read straight into the text: a file that grew since fstat just takes more rounds.
     text.emplace();
-    text->reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[16384];
+    std::size_t length = 0;
+    std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
     while (true) {
-      const ssize_t n = read(fd, buffer, sizeof buffer);
+      text->resize(length + room);
+      const ssize_t n = read(fd, text->data() + length, room);
       if (n > 0) {
-        text->append(buffer, static_cast<std::size_t>(n));
+        length += static_cast<std::size_t>(n);
+        room = std::max<std::size_t>(room, 16384);
       } else if (n == 0) {
+        text->resize(length);
         break;
       } else if (errno != EINTR) {
         text.reset();

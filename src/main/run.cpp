@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <new>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -17,6 +19,7 @@
 #include "report/order.h"
 #include "report/table_report.h"
 #include "sources/discovery.h"
+#include "util/table.h"
 #include "util/text.h"
 
 namespace {
@@ -60,48 +63,82 @@ std::uint64_t elapsed_ms_since(std::chrono::steady_clock::time_point started) {
       std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
+// One line on standard error; a path in it is shown safely, as it may hold any bytes.
+int fail(std::string_view what, std::string_view path = {}) {
+  std::string line = "meterly: ";
+  line.append(what);
+  if (!path.empty()) line.append(" ").append(terminal_safe(escape_invalid_utf8(path)));
+  line.push_back('\n');
+  write_all(STDERR_FILENO, line);
+  return kFailure;
+}
+
+int scan_failure(const ScanFailure& failure) {
+  if (failure.kind == ScanFailure::Kind::out_of_descriptors) {
+    return fail("not enough file descriptors to read", failure.path);
+  }
+  if (failure.path.empty()) return fail("out of memory merging usage");
+  return fail("out of memory reading", failure.path);
+}
+
+// The report's text; "No usage found." when there is nothing to show.
+std::string render(const ReportState& state, const RunOptions& options, std::uint64_t files_scanned,
+                   std::uint64_t elapsed_ms) {
+  if (state.groups.empty()) return "No usage found.\n";
+  const std::vector<const ReportGroup*> ordered = order_groups(state, options.view);
+  const bool terminal = isatty(STDOUT_FILENO) == 1;
+  if (options.json) return render_json_report(ordered, options.view, terminal);
+  TableStyle style;
+  style.terminal = terminal;
+  style.colour = style.terminal && std::getenv("NO_COLOR") == nullptr;
+  return render_table_report(ordered, state, options, files_scanned, elapsed_ms, style);
+}
+
 // Everything after the command line: find, read, merge, print.
 int report(const RunOptions& options) {
   const auto started = std::chrono::steady_clock::now();
+  // The zone is loaded once, here, before any worker holds a descriptor it might need.
+  tzset();
   const Environment env = Environment::from_process();
   const auto claude = static_cast<std::uint8_t>(AgentKind::claude);
   const auto codex = static_cast<std::uint8_t>(AgentKind::codex);
   std::vector<std::string> claude_files;
   std::vector<std::string> codex_files;
-  if (options.agent_filter != codex) claude_files = find_claude_files(env);
-  if (options.agent_filter != claude) codex_files = find_codex_files(env);
+  std::string unopened;
+  try {
+    if (options.agent_filter != codex) claude_files = find_claude_files(env, &unopened);
+    if (options.agent_filter != claude) codex_files = find_codex_files(env, &unopened);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory listing the logs");
+  }
+  if (!unopened.empty()) return fail("not enough file descriptors to list", unopened);
   const std::uint64_t files_scanned = claude_files.size() + codex_files.size();
 
-  const ReportState state = scan_logs(claude_files, codex_files, options, env);
+  ScanResult scan;
+  try {
+    scan = scan_logs(claude_files, codex_files, options, env);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory reading the logs");
+  }
+  if (scan.failure) return scan_failure(*scan.failure);
   const std::uint64_t elapsed_ms = elapsed_ms_since(started);
 
   std::string text;
-  if (state.groups.empty()) {
-    text = "No usage found.\n";
-  } else {
-    const std::vector<const ReportGroup*> ordered = order_groups(state, options.view);
-    if (options.json) {
-      text = render_json_report(ordered, options.view);
-    } else {
-      TableStyle style;
-      style.terminal = isatty(STDOUT_FILENO) == 1;
-      style.colour = style.terminal && std::getenv("NO_COLOR") == nullptr;
-      text = render_table_report(ordered, state, options, files_scanned, elapsed_ms, style);
-    }
+  try {
+    text = render(scan.state, options, files_scanned, elapsed_ms);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory writing the report");
   }
   // A reader that went away early (a pager, `head`) is a normal end; any other failed write
   // means the report was lost, which must not look like success.
   const int error = write_all(STDOUT_FILENO, text);
   if (error != 0 && error != EPIPE) {
-    write_all(STDERR_FILENO, "meterly: cannot write output: " + system_error_text(error) + "\n");
-    return kFailure;
+    return fail("cannot write output: " + system_error_text(error));
   }
   return 0;
 }
 
-}  // namespace
-
-int run(std::span<char* const> argv) {
+int run_command_line(std::span<char* const> argv) {
   std::vector<std::string_view> args;
   for (std::size_t i = 0; i < argv.size(); ++i) {
     const std::string_view arg = argv[i];
@@ -118,10 +155,19 @@ int run(std::span<char* const> argv) {
   if (auto* early = std::get_if<EarlyExit>(&parsed)) {
     write_all(STDERR_FILENO, early->err);
     if (const int error = write_all(STDOUT_FILENO, early->out)) {
-      write_all(STDERR_FILENO, "meterly: cannot write output: " + system_error_text(error) + "\n");
-      return kFailure;
+      return fail("cannot write output: " + system_error_text(error));
     }
     return early->status;
   }
   return report(std::get<RunOptions>(parsed));
+}
+
+}  // namespace
+
+int run(std::span<char* const> argv) {
+  try {
+    return run_command_line(argv);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory");
+  }
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "util/format.h"
+#include "util/table.h"
 
 namespace {
 
@@ -18,10 +19,26 @@ std::string_view view_name(ReportView view) {
   return "session";
 }
 
-void append_escaped(std::string& out, std::string_view text) {
+// `\u` and four hex digits for a code point below U+10000.
+void append_unicode_escape(std::string& out, unsigned code) {
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  out.append("\\u");
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(code >> shift) & 0xF]);
+}
+
+// The code point of the UTF-8 sequence of `length` bytes at `p`.
+unsigned decode_utf8(const char* p, std::size_t length) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(p[k]); };
+  if (length == 1) return byte(0);
+  if (length == 2) return (byte(0) & 0x1Fu) << 6 | (byte(1) & 0x3Fu);
+  return (byte(0) & 0x0Fu) << 12 | (byte(1) & 0x3Fu) << 6 | (byte(2) & 0x3Fu);
+}
+
+// On a terminal, the characters the table defuses are escaped too: any JSON reader gets the same
+// text, and the terminal never sees them raw.
+void append_escaped(std::string& out, std::string_view text, bool terminal) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     switch (c) {
       case '"':
         out.append("\\\"");
@@ -39,10 +56,11 @@ void append_escaped(std::string& out, std::string_view text) {
         out.append("\\t");
         break;
       default:
-        if (byte < 0x20) {
-          out.append("\\u00");
-          out.push_back(kHex[byte >> 4]);
-          out.push_back(kHex[byte & 0xF]);
+        if (static_cast<unsigned char>(c) < 0x20) {
+          append_unicode_escape(out, static_cast<unsigned char>(c));
+        } else if (const std::size_t control = terminal ? terminal_control_at(text, i) : 0) {
+          append_unicode_escape(out, decode_utf8(text.data() + i, control));
+          i += control - 1;
         } else {
           out.push_back(c);
         }
@@ -50,20 +68,20 @@ void append_escaped(std::string& out, std::string_view text) {
   }
 }
 
-void append_group(std::string& out, const ReportGroup& group) {
+void append_group(std::string& out, const ReportGroup& group, bool terminal) {
   out.append("    {\n      \"period\": \"");
-  append_escaped(out, group.label);
+  append_escaped(out, group.label, terminal);
   out.append("\",\n      \"agent\": \"");
   out.append(agent_name(group.agent));
   out.append("\",\n      \"project\": \"");
-  append_escaped(out, group.project);
+  append_escaped(out, group.project, terminal);
   out.append("\",\n      \"models\": [");
   bool first = true;
   for (const std::string& model : group.models) {
     if (!first) out.append(", ");
     first = false;
     out.push_back('"');
-    append_escaped(out, model);
+    append_escaped(out, model, terminal);
     out.push_back('"');
   }
   out.append("],\n      \"input\": ");
@@ -90,11 +108,12 @@ void append_group(std::string& out, const ReportGroup& group) {
 std::string json_escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  append_escaped(out, text);
+  append_escaped(out, text, false);
   return out;
 }
 
-std::string render_json_report(std::span<const ReportGroup* const> ordered, ReportView view) {
+std::string render_json_report(std::span<const ReportGroup* const> ordered, ReportView view,
+                               bool terminal) {
   std::string out = "{\n  \"command\": \"";
   out.append(view_name(view));
   out.append("\",\n  \"groups\": [\n");
@@ -104,7 +123,7 @@ std::string render_json_report(std::span<const ReportGroup* const> ordered, Repo
   for (const ReportGroup* group : ordered) {
     if (!first) out.append(",\n");
     first = false;
-    append_group(out, *group);
+    append_group(out, *group, terminal);
   }
   out.append("\n  ]\n}\n");
   return out;

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <unordered_set>
 
+#include "sources/open_path.h"
 #include "util/text.h"
 
 namespace {
@@ -41,7 +43,8 @@ class DirectoryOpener {
     if (rest != std::string::npos && path.size() - rest < PATH_MAX) {
       fd = openat(anchor_fd_, path.c_str() + rest, flags);
     } else {
-      fd = open_in_steps(path, flags);
+      drop_anchor();  // two descriptors at most, even here
+      fd = open_path(path, flags);
     }
     // Re-anchor before the remainder gets close to the limit again.
     if (fd >= 0 && (rest == std::string::npos || path.size() - rest >= PATH_MAX / 2)) {
@@ -59,27 +62,6 @@ class DirectoryOpener {
     if (path.compare(0, anchor_path_.size(), anchor_path_) != 0) return std::string::npos;
     if (path[anchor_path_.size()] != '/') return std::string::npos;
     return anchor_path_.size() + 1;
-  }
-
-  // Walks down in pieces that each fit within PATH_MAX.
-  static int open_in_steps(const std::string& path, int flags) {
-    int dir = AT_FDCWD;
-    std::size_t start = 0;
-    while (path.size() - start >= PATH_MAX) {
-      const std::size_t cut = path.rfind('/', start + PATH_MAX - 1);
-      int next = -1;
-      if (cut != std::string::npos && cut > start) {
-        next = openat(dir, path.substr(start, cut - start).c_str(), kDirectoryFlags);
-      }
-      if (dir != AT_FDCWD) close(dir);
-      if (next < 0) return -1;
-      dir = next;
-      start = cut + 1;
-      while (start < path.size() && path[start] == '/') ++start;
-    }
-    const int fd = openat(dir, path.c_str() + start, flags);
-    if (dir != AT_FDCWD) close(dir);
-    return fd;
   }
 
   void drop_anchor() {
@@ -102,9 +84,10 @@ unsigned char entry_kind(DIR* listing, const dirent& entry) {
   return DT_LNK;  // anything else is ignored alike
 }
 
-void append_roots_files(const std::vector<std::string>& roots, std::vector<std::string>& files) {
+void append_roots_files(const std::vector<std::string>& roots, std::vector<std::string>& files,
+                        std::string* unopened) {
   for (const std::string& root : roots) {
-    std::vector<std::string> found = collect_jsonl_files(root);
+    std::vector<std::string> found = collect_jsonl_files(root, unopened);
     if (files.empty()) {
       files = std::move(found);
     } else {
@@ -139,7 +122,7 @@ std::string normalized_path(std::string_view path) {
   return out;
 }
 
-std::vector<std::string> find_claude_files(const Environment& env) {
+std::vector<std::string> find_claude_files(const Environment& env, std::string* unopened) {
   std::vector<std::string> candidates;
   if (env.claude_config_dir && is_valid_utf8(*env.claude_config_dir)) {
     const std::string_view value = *env.claude_config_dir;
@@ -166,11 +149,11 @@ std::vector<std::string> find_claude_files(const Environment& env) {
     if (is_directory(candidate)) roots.push_back(std::move(candidate));
   }
   std::vector<std::string> files;
-  append_roots_files(roots, files);
+  append_roots_files(roots, files, unopened);
   return files;
 }
 
-std::vector<std::string> find_codex_files(const Environment& env) {
+std::vector<std::string> find_codex_files(const Environment& env, std::string* unopened) {
   const std::optional<std::string> home = codex_home(env);
   if (!home) return {};
   std::vector<std::string> roots;
@@ -179,11 +162,11 @@ std::vector<std::string> find_codex_files(const Environment& env) {
     if (is_directory(candidate)) roots.push_back(std::move(candidate));
   }
   std::vector<std::string> files;
-  append_roots_files(roots, files);
+  append_roots_files(roots, files, unopened);
   return files;
 }
 
-std::vector<std::string> collect_jsonl_files(const std::string& root) {
+std::vector<std::string> collect_jsonl_files(const std::string& root, std::string* unopened) {
   std::vector<std::string> files;
   std::vector<std::string> stack{root};
   DirectoryOpener opener;
@@ -194,7 +177,14 @@ std::vector<std::string> collect_jsonl_files(const std::string& root) {
     stack.pop_back();
     const int fd = opener.open(dir, flags);
     flags = kDirectoryFlags | O_NOFOLLOW;
-    if (fd < 0) continue;
+    if (fd < 0) {
+      // A directory we may not list is skipped; one we could not open for want of a descriptor
+      // would silently shorten the report, so the caller hears of it.
+      if ((errno == EMFILE || errno == ENFILE) && unopened != nullptr && unopened->empty()) {
+        *unopened = dir;
+      }
+      continue;
+    }
     DIR* listing = fdopendir(fd);
     if (listing == nullptr) {
       close(fd);

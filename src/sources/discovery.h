@@ -6,14 +6,18 @@
 
 #include "sources/environment.h"
 
+// Each function below sets `*unopened`, when given and still empty, to the first directory it
+// could not open for want of a file descriptor: the list is then short.
+
 /// Every Claude Code transcript below the configured and default roots, in discovery order.
-std::vector<std::string> find_claude_files(const Environment& env);
+std::vector<std::string> find_claude_files(const Environment& env, std::string* unopened = nullptr);
 
 /// Every Codex rollout below the Codex home's sessions and archived_sessions, in discovery order.
-std::vector<std::string> find_codex_files(const Environment& env);
+std::vector<std::string> find_codex_files(const Environment& env, std::string* unopened = nullptr);
 
 /// The .jsonl regular files below `root`, without following links inside it.
-std::vector<std::string> collect_jsonl_files(const std::string& root);
+std::vector<std::string> collect_jsonl_files(const std::string& root,
+                                             std::string* unopened = nullptr);
 
 /// The path spelled by its components alone: repeated and trailing separators and "." components
 /// other than a leading one are dropped, so two spellings of one path give the same text.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "sources/open_path.h"
 #include "util/search.h"
 
 namespace {
@@ -201,16 +202,15 @@ class FileScan {
   std::uint64_t cut_offset_ = 0;
 };
 
+// Opens a log for reading; -1 with errno set when it cannot be opened or is no regular file.
 int open_regular_file(const std::string& path, std::uint64_t& size) {
-  int fd;
-  do {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const int fd = open_path(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    errno = EINVAL;
     return -1;
   }
   // Only the open needed it: reads of a regular file should block, never fail with EAGAIN.
@@ -220,10 +220,17 @@ int open_regular_file(const std::string& path, std::uint64_t& size) {
   return fd;
 }
 
+// Closes the file however its reading ends, a failed allocation included.
+struct ClosingFd {
+  int fd;
+  ~ClosingFd() { ::close(fd); }
+};
+
 }  // namespace
 
 struct LineReader::Buffers {
   ReadBuffer buffer;
+  bool out_of_descriptors = false;
 };
 
 LineReader::LineReader() : LineReader(kDefaultBufferBytes) {}
@@ -240,12 +247,18 @@ std::size_t LineReader::buffer_bytes() const {
   return buffers_->buffer.capacity;
 }
 
+bool LineReader::out_of_descriptors() const {
+  return buffers_->out_of_descriptors;
+}
+
 bool LineReader::read_matching_lines(const std::string& path,
                                      std::span<const std::string_view> needles,
                                      const std::function<void(std::string_view)>& on_line) {
   std::uint64_t size = 0;
   const int fd = open_regular_file(path, size);
+  buffers_->out_of_descriptors = fd < 0 && (errno == EMFILE || errno == ENFILE);
   if (fd < 0) return false;
+  const ClosingFd closing{fd};
 
   ReadBuffer& b = buffers_->buffer;
   std::size_t longest = 0;
@@ -267,7 +280,6 @@ bool LineReader::read_matching_lines(const std::string& path,
     const std::uint64_t budget = size + std::max<std::uint64_t>(size, 1 << 20);
     FileScan(fd, b, budget, longest - 1, on_line).run();
   }
-  ::close(fd);
   // A giant line of this file is no reason to keep its memory for the next one.
   if (b.capacity > wanted * 4) b.reallocate(wanted, 0, 0);
   return true;

@@ -22,9 +22,14 @@ class LineReader {
 
   /// Calls `on_line` with every line of the regular file at `path` that contains at least one
   /// of `needles` (the line's LF included when present), in file order. False when the path
-  /// cannot be opened as a regular file. Needles must be non-empty and hold no LF.
+  /// cannot be opened as a regular file; any length of path is opened. Needles must be non-empty
+  /// and hold no LF.
   bool read_matching_lines(const std::string& path, std::span<const std::string_view> needles,
                            const std::function<void(std::string_view)>& on_line);
+
+  /// Whether the last call failed to open its file for want of a file descriptor, so that the
+  /// file, not unreadable, should be read again once descriptors are free.
+  bool out_of_descriptors() const;
 
   /// The size of the read buffer now: it grows only to hold a long line that contains a needle.
   std::size_t buffer_bytes() const;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <ctime>
 #include <optional>
 
@@ -70,27 +71,45 @@ CivilDate local_date(std::int64_t seconds) {
 }
 
 CivilDate LocalCalendar::date_of(std::int64_t seconds) {
-  if (cached_first_ <= seconds && seconds <= cached_last_) return cached_date_;
-  const auto clock = read_local_clock(seconds);
-  if (!clock) return utc_date(seconds);
-  if (uncached_first_ <= seconds && seconds <= uncached_last_) return clock->date;
-  if (clock->second_of_day >= kSecondsPerDay) return clock->date;
+  if (day_first_ <= seconds && seconds <= day_last_) return day_;
+  if (!cover(seconds)) return local_date(seconds);
+  const std::int64_t days = floor_div(seconds + span_offset_, kSecondsPerDay);
+  day_first_ = std::max(span_first_, days * kSecondsPerDay - span_offset_);
+  day_last_ = std::min(span_last_, (days + 1) * kSecondsPerDay - 1 - span_offset_);
+  day_ = civil_from_days(days);
+  return day_;
+}
 
-  // The whole local day keeps this date if the offset holds from its first second to its last.
-  // Probing the two ends proves that only because no zone changes its offset twice within a
-  // day: in the tz database the closest changes are days apart.
-  const std::int64_t first = seconds - clock->second_of_day;
-  const std::int64_t last = first + kSecondsPerDay - 1;
-  const std::int64_t offset =
-      days_from_civil(clock->date.year, clock->date.month, clock->date.day) * kSecondsPerDay +
-      clock->second_of_day - seconds;
-  if (utc_offset(first) == offset && utc_offset(last) == offset) {
-    cached_first_ = first;
-    cached_last_ = last;
-    cached_date_ = clock->date;
-  } else {
-    uncached_first_ = first;
-    uncached_last_ = last;
+bool LocalCalendar::cover(std::int64_t seconds) {
+  const bool have = span_first_ <= span_last_;
+  if (have && seconds < span_first_ && seconds >= span_first_ - kReachSeconds) {
+    return walk(seconds);
   }
-  return clock->date;
+  if (!have || seconds < span_first_ || seconds > span_last_ + kReachSeconds) {
+    const std::optional<std::int64_t> offset = utc_offset(seconds);
+    if (!offset) return false;
+    span_first_ = span_last_ = seconds;
+    span_offset_ = *offset;
+  }
+  // A step beyond: the events that follow in a log mostly fall there.
+  walk(seconds + kProbeSeconds);
+  return span_first_ <= seconds && seconds <= span_last_;
+}
+
+bool LocalCalendar::walk(std::int64_t to) {
+  const bool forward = to > span_last_;
+  for (std::int64_t from = forward ? span_last_ : span_first_; from != to;) {
+    const std::int64_t at =
+        forward ? std::min(from + kProbeSeconds, to) : std::max(from - kProbeSeconds, to);
+    const std::optional<std::int64_t> offset = utc_offset(at);
+    if (!offset) return false;
+    if (*offset != span_offset_) {
+      span_first_ = span_last_ = at;
+      span_offset_ = *offset;
+    } else {
+      (forward ? span_last_ : span_first_) = at;
+    }
+    from = at;
+  }
+  return true;
 }

@@ -85,14 +85,21 @@ std::string_view short_model(std::string_view id) {
   return id;
 }
 
-bool is_control_at(std::string_view text, std::size_t i) {
-  const auto byte = static_cast<unsigned char>(text[i]);
-  if (byte < 0x20 || byte == 0x7F) return true;
-  return byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-}
-
 }  // namespace
+
+std::size_t terminal_control_at(std::string_view text, std::size_t i) {
+  const auto at = [&](std::size_t k) -> unsigned char {
+    return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+  };
+  const unsigned char byte = at(0);
+  if (byte < 0x20 || byte == 0x7F) return 1;
+  if (byte == 0xC2) return at(1) >= 0x80 && at(1) <= 0x9F ? 2 : 0;
+  // Bidirectional embeddings, overrides and isolates reorder what the user sees.
+  if (byte != 0xE2) return 0;
+  const bool bidi = (at(1) == 0x80 && at(2) >= 0xAA && at(2) <= 0xAE) ||
+                    (at(1) == 0x81 && at(2) >= 0xA6 && at(2) <= 0xA9);
+  return bidi ? 3 : 0;
+}
 
 std::string render_table(const std::vector<std::string>& headers, const std::vector<Align>& aligns,
                          const std::vector<std::vector<std::string>>& rows,
@@ -153,13 +160,14 @@ std::string models_cell(const std::set<std::string, std::less<>>& models) {
 std::string terminal_safe(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!is_control_at(text, i)) {
-      out.push_back(text[i]);
-      continue;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t control = terminal_control_at(text, i);
+    if (control == 0) {
+      out.push_back(text[i++]);
+    } else {
+      out.push_back('?');
+      i += control;
     }
-    out.push_back('?');
-    if (static_cast<unsigned char>(text[i]) == 0xC2) ++i;
   }
   return out;
 }

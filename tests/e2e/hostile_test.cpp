@@ -1,8 +1,11 @@
 // Malformed logs and file-system oddities beside a well-formed baseline: each run must exit 0,
-// silent and within its memory bound, reporting exactly the well-formed usage.
+// silent and within its memory bound, reporting exactly the well-formed usage. Under resource
+// limits a run reports exactly what an unconstrained one does, or fails with one line.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -100,9 +103,67 @@ class hostile : public testing::Test {
     EXPECT_EQ(got, expected);
   }
 
+  RunSpec spec_for(Rows args) const {
+    RunSpec spec;
+    spec.env = {{"HOME", h}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
+    spec.args = std::move(args);
+    spec.timeout_seconds = 60;
+    return spec;
+  }
+
+  // Runs the report through `wrapper`, a command that runs the rest of its arguments, and expects
+  // the unconstrained run's output, or else nothing but `err` and status 2.
+  void expect_limited(const Rows& wrapper, const std::string& err, RunSpec spec) {
+    const ProcessResult free = run_meterly(spec);
+    Rows argv = wrapper;
+    argv.push_back(METERLY_BINARY);
+    argv.insert(argv.end(), spec.args.begin(), spec.args.end());
+    const ProcessResult limited = run_program(argv, spec);
+    const std::string name = testing::PrintToString(wrapper);
+    if (err.empty()) {
+      EXPECT_EQ(limited.status, 0) << name << limited.err;
+      EXPECT_EQ(limited.err, "") << name;
+      EXPECT_EQ(limited.out, free.out) << name;
+    } else {
+      EXPECT_EQ(limited.status, 2) << name;
+      EXPECT_EQ(limited.err.substr(0, err.size()), err) << name << limited.err;
+      EXPECT_EQ(std::count(limited.err.begin(), limited.err.end(), '\n'), 1) << name;
+      EXPECT_EQ(spec.stdout_path.empty() ? limited.out : "", "") << name;
+    }
+  }
+
   const TempDir home_;
   const std::string& h = home_.path();
 };
+
+const char* const kPrlimit = "/usr/bin/prlimit";
+
+// Why limits cannot be set here, or nothing.
+std::string without_prlimit() {
+  return access(kPrlimit, X_OK) == 0 ? "" : "no prlimit at " + std::string(kPrlimit);
+}
+
+// Its runtime reserves shadow memory beyond any address-space limit and starts threads of its own.
+bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+}
+
+// Runs the rest with descriptors 0 to 2 only and room for `free` more.
+Rows with_free_descriptors(int free) {
+  const std::string close_others = "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && exec \"$@\"";
+  return {"/bin/sh", "-c", close_others, "sh", kPrlimit, "--nofile=" + std::to_string(3 + free),
+          "--"};
+}
+
+// What a sanitizer's runtime needs besides: it checks memory through a pipe as a thread starts.
+int sanitizer_descriptors() {
+  return sanitized() ? 2 : 0;
+}
 
 // Random bytes and the words both prefilters look for, but never "timestamp": nothing counts.
 TEST_F(hostile, random_noise) {
@@ -257,17 +318,25 @@ TEST_F(hostile, wrong_types) {
   check(rows);
 }
 
-// Nested from the bottom up, as the whole path is longer than PATH_MAX; the log there is empty.
+// Nested from the bottom up, as the whole path is longer than PATH_MAX: its logs count like any.
+// Walking and reading there takes two descriptors; with one, the run fails rather than skip them.
 TEST_F(hostile, directory_tree_5000_deep) {
-  for (const std::string& root : {claude("t"), h + "/.codex/sessions/t"}) {
-    write_file(root + "/d/a.jsonl", "");
+  const std::string logs[] = {turn("x-deep", io(4, 2)),
+                              context("x-deep") + report(totals(9, 0, 3))};
+  for (int n = 0; const std::string& root : {claude("t"), h + "/.codex/sessions/t"}) {
+    write_file(root + "/d/a.jsonl", logs[n++]);
     for (int level = 0; level < 5000; ++level) {
       fs::rename(root + "/d", root + "/up");
       fs::create_directory(root + "/d");
       fs::rename(root + "/up", root + "/d/d");
     }
   }
-  check({});
+  check({"claude p [x-deep] 4 2 0", "codex p [x-deep] 9 3 0"});
+  if (const std::string missing = without_prlimit(); !missing.empty()) GTEST_SKIP() << missing;
+  expect_limited(with_free_descriptors(2 + sanitizer_descriptors()), "",
+                 spec_for({"daily", "--json"}));
+  expect_limited(with_free_descriptors(1), "meterly: not enough file descriptors to ",
+                 spec_for({"daily", "--json"}));
 }
 
 // Links that loop or lead outside, FIFOs (a blocking open waits forever), a socket, a dangling
@@ -304,14 +373,56 @@ TEST_F(hostile, long_line_without_needle) {
   check({});
 }
 
+// A line that cannot be held ends the run with one line; the other log is read meanwhile.
 TEST_F(hostile, claude_long_line_with_needle) {
   write_long_line(claude(), turn("x-long", io(11, 12)), "\"model\"");
   check({"claude p [x-long] 11 12 0"}, (200 + 16) * 1024);
+  if (const std::string missing = without_prlimit(); !missing.empty()) GTEST_SKIP() << missing;
+  if (sanitized()) GTEST_SKIP() << "address-space limits do not apply under a sanitizer";
+  expect_limited({kPrlimit, "--as=" + std::to_string(128 << 20), "--"},
+                 "meterly: out of memory reading " + claude() + "\n", spec_for({"daily"}));
 }
 
 TEST_F(hostile, codex_long_line_with_needle) {
   write_long_line(codex(31), context("x-long") + report(totals(13, 0, 14)), "\"info\"");
   check({"codex p [x-long] 13 14 0"}, (200 + 64) * 1024);
+}
+
+// Threads refused, one descriptor for the logs, a file size limit, a non-blocking pipe read
+// slowly: each run prints the whole report or says why not.
+TEST_F(hostile, resource_limits_and_output_faults) {
+  if (const std::string missing = without_prlimit(); !missing.empty()) GTEST_SKIP() << missing;
+  // Enough sessions for a report larger than a pipe holds, over logs long enough that workers
+  // hold them open at the same time.
+  std::string logs[8];
+  for (std::string& log : logs)
+    while (log.size() < (4 << 20))
+      log += "{\"type\":\"user\",\"v\":\"" + std::string(200, 'a') + "\"}\n";
+  for (int n = 0; n < 800; ++n)
+    logs[n % 8] += sub(turn("x-many", io(n, 1)), "\"cwd\"",
+                       "\"sessionId\":\"s-" + std::to_string(n) + "\",\"cwd\"");
+  for (int n = 0; n < 8; ++n) write_file(claude("-w-x/" + std::to_string(n) + ".jsonl"), logs[n]);
+  write_file(codex(1), context("x-many") + report(totals(30, 10, 45)));
+  chmod(h.c_str(), 0755);  // for the unprivileged user
+  const std::string out = h + "/out.txt";
+  write_file(out, "");
+  RunSpec session = spec_for({"session", "--json"});
+  expect_limited(with_free_descriptors(1 + sanitizer_descriptors()), "", session);
+  RunSpec slow = session;
+  slow.slow_nonblocking_reader = true;
+  expect_limited({}, "", slow);
+  RunSpec to_file = session;
+  to_file.stdout_path = out;
+  expect_limited({kPrlimit, "--fsize=4096", "--"}, "meterly: cannot write output: File too large\n",
+                 to_file);
+  if (sanitized()) GTEST_SKIP() << "threads refused: the sanitizer's runtime needs threads too";
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() != 0 || nobody == nullptr || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "threads refused: needs root, the user nobody and setpriv";
+  expect_limited(
+      {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+       "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups", kPrlimit, "--nproc=1", "--"},
+      "", session);
 }
 
 }  // namespace

@@ -53,26 +53,30 @@ TEST(terminal, no_colour_when_asked_or_not_a_terminal) {
   EXPECT_EQ(mask_elapsed(run_meterly(spec_for({}, kHome, false)).out), plain);
 }
 
+// C0, DEL, C1 and bidirectional controls: defused on a terminal, passed on unchanged to a pipe.
 TEST(terminal, control_characters_from_logs_cannot_reach_a_terminal) {
   TempDir home;
   write_file(home.path() + "/.claude/projects/p/s.jsonl",
              R"({"type":"assistant","message":{"model":"x\u001b]0;pwned\u0007","usage":)"
              R"({"input_tokens":5}},"timestamp":"2025-03-07T10:00:00Z","sessionId":"s",)"
-             R"("cwd":"/w/evil\u001b[2J\u009bproj"})"
+             R"("cwd":"/w/evil\u001b[2J\u009bproj\u202e\u2066x\u007f\u0085"})"
              "\n");
+  const std::string raw = "evil\x1b[2J\u009bproj\u202e\u2066x\x7f\u0085";
   const ProcessResult on_terminal = run_meterly(spec_for({"session"}, home.path(), true));
-  EXPECT_NE(on_terminal.out.find("evil?[2J?proj"), std::string::npos) << on_terminal.out;
+  EXPECT_NE(on_terminal.out.find("evil?[2J?proj??x??"), std::string::npos) << on_terminal.out;
   EXPECT_NE(on_terminal.out.find("x?]0;pwned?"), std::string::npos) << on_terminal.out;
-  EXPECT_EQ(on_terminal.out.find("\x1b[2J"), std::string::npos);
-
-  // Pipes and JSON carry the names unchanged (JSON escapes them its own way).
-  const ProcessResult piped = run_meterly(spec_for({"session"}, home.path(), false));
-  EXPECT_NE(piped.out.find("evil\x1b[2J\u009bproj"), std::string::npos);
   const ProcessResult json = run_meterly(spec_for({"session", "--json"}, home.path(), true));
-  EXPECT_NE(json.out.find(R"("project": "evil\u001b[2J)"
-                          "\u009bproj\""),
+  EXPECT_NE(json.out.find(R"("project": "evil\u001b[2J\u009bproj\u202e\u2066x\u007f\u0085")"),
             std::string::npos)
       << json.out;
+
+  // Pipes carry the names unchanged; JSON escapes only what it must.
+  const ProcessResult piped = run_meterly(spec_for({"session"}, home.path(), false));
+  EXPECT_NE(piped.out.find(raw), std::string::npos);
+  const ProcessResult piped_json = run_meterly(spec_for({"session", "--json"}, home.path(), false));
+  EXPECT_NE(piped_json.out.find(R"("project": "evil\u001b[2J)" + raw.substr(8) + "\""),
+            std::string::npos)
+      << piped_json.out;
 }
 
 }  // namespace

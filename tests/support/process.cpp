@@ -21,7 +21,7 @@ namespace {
 
 // Collects both outputs until the child closes them; false when the deadline passed first.
 bool drain(int fd_out, int fd_err, std::string& out, std::string& err,
-           std::chrono::steady_clock::time_point deadline) {
+           std::chrono::steady_clock::time_point deadline, bool slow) {
   pollfd fds[2] = {{fd_out, POLLIN, 0}, {fd_err, POLLIN, 0}};
   int open = 2;
   char buffer[65536];
@@ -35,7 +35,8 @@ bool drain(int fd_out, int fd_err, std::string& out, std::string& err,
     }
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || fds[k].revents == 0) continue;
-      const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
+      if (slow) usleep(1000);
+      const ssize_t n = read(fds[k].fd, buffer, slow ? 4096 : sizeof buffer);
       if (n > 0) {
         (k == 0 ? out : err).append(buffer, static_cast<std::size_t>(n));
       } else if (n == 0 || errno != EINTR) {
@@ -66,6 +67,8 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
     out_pipe[1] = slave;
   } else if (pipe2(out_pipe, O_CLOEXEC) != 0) {
     return {};
+  } else if (spec.slow_nonblocking_reader) {
+    fcntl(out_pipe[1], F_SETFL, O_NONBLOCK);  // shared with the child's standard output
   }
   if (pipe2(err_pipe, O_CLOEXEC) != 0) return {};
 
@@ -124,7 +127,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   ProcessResult result;
   const auto started = std::chrono::steady_clock::now();
   if (!drain(out_pipe[0], err_pipe[0], result.out, result.err,
-             started + std::chrono::seconds(spec.timeout_seconds))) {
+             started + std::chrono::seconds(spec.timeout_seconds), spec.slow_nonblocking_reader)) {
     kill(-pid, SIGKILL);
   }
   close(out_pipe[0]);

@@ -21,7 +21,8 @@ struct RunSpec {
   bool terminal = false;            // standard output on a pseudo-terminal instead of a pipe
   std::string stdout_path;          // when set, standard output is opened from this path instead
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
-  int timeout_seconds = 120;        // the child is killed (status 128 + 9) when it runs longer
+  bool slow_nonblocking_reader = false;  // a non-blocking pipe that the test reads slowly
+  int timeout_seconds = 120;             // the child is killed (status 128 + 9) when it runs longer
 };
 
 /// Runs the built meterly binary and waits for it.

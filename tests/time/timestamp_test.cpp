@@ -60,7 +60,8 @@ TEST(timestamp, local_date_falls_back_to_the_utc_date_when_the_c_library_fails) 
 }
 
 // Daylight saving in both hemispheres and at local midnight, half- and quarter-hour offsets, a
-// skipped day, rule-based zones and historical offsets with seconds, met by log-like steps.
+// skipped day, rule-based zones (two changes a day, an hour on the next day) and
+// historical offsets with seconds, met by log-like steps.
 TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
   std::mt19937_64 random(20250115);
   std::uniform_int_distribution<std::int64_t> step(1, 4 * 3600), near(-2 * 86400, 2 * 86400),
@@ -69,7 +70,7 @@ TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
        {"UTC", "America/New_York", "Europe/London", "Asia/Kolkata", "Asia/Kathmandu",
         "Australia/Lord_Howe", "America/St_Johns", "Pacific/Chatham", "Pacific/Apia",
         "America/Sao_Paulo", "Africa/Casablanca", "Europe/Amsterdam", "Africa/Monrovia",
-        "EST5EDT,M3.2.0,M11.1.0"}) {
+        "EST5EDT,M3.2.0,M11.1.0", "AAA0BBB-20,J100/1,J100/3", "AAA0BBB-20,J100/4,J100/25"}) {
     use_zone(zone);
     LocalCalendar calendar;
     std::int64_t s = days_from_civil(2010, 1, 1) * 86400;
@@ -77,6 +78,12 @@ TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
       // Two years forward, then instants anywhere from year -1000 to 3000, each with a neighbour.
       s = i < 10000 ? s + step(random) : i % 2 == 0 ? anywhere(random) : s + near(random);
       ASSERT_EQ(calendar.date_of(s), local_date(s)) << zone << " " << s;
+    }
+    // Minute by minute across the day-100 changes of the rule zones, both ways.
+    const std::int64_t around = days_from_civil(2025, 4, 10) * 86400;
+    for (std::int64_t m = -2 * 1440; m < 2 * 1440; ++m) {
+      const std::int64_t t = around + (m < 0 ? -m : m - 1440) * 60;
+      ASSERT_EQ(calendar.date_of(t), local_date(t)) << zone << " " << t;
     }
   }
 }

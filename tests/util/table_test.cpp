@@ -35,7 +35,8 @@ TEST(table, terminal_safe_replaces_each_control_character) {
   const std::pair<std::string, std::string> cases[] = {{"plain – é 漢", "plain – é 漢"},
       {"\x1b[2J", "?[2J"}, {std::string("a\0b", 3), "a?b"}, {"\t\n\r\x7f", "????"},
       {"\xC2\x80|\xC2\x9B|\xC2\x9F", "?|?|?"}, {"\xC2\xA0\xC2\xBF", "\xC2\xA0\xC2\xBF"},
-      {"x\xC2", "x\xC2"}};  // a cut-off sequence is left as it is
+      {"\u202a\u202e\u2066\u2069|\u2029\u202f\u2065\u206a", "????|\u2029\u202f\u2065\u206a"},
+      {"x\xC2", "x\xC2"}, {"x\xE2\x80", "x\xE2\x80"}};  // a cut-off sequence is left as it is
   // clang-format on
   for (const auto& [in, out] : cases) EXPECT_EQ(terminal_safe(in), out) << in;
 }
