@@ -26,6 +26,10 @@ class LineReader {
   bool read_matching_lines(const std::string& path, std::span<const std::string_view> needles,
                            const std::function<void(std::string_view)>& on_line);
 
+  /// Asks the kernel to start reading the regular file at `path` into the page cache, so that
+  /// a worker that reads it soon finds it there. A hint: nothing is reported.
+  static void advise_will_read(const std::string& path);
+
   /// The size of the read buffer now: it grows only to hold a long line that contains a needle.
   std::size_t buffer_bytes() const;
 
