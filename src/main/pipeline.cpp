@@ -34,7 +34,7 @@ ReportState scan_logs(const std::vector<std::string>& claude_files,
   ReportState claude_state;
   // Reads are started a few files ahead of the workers, so that a cold disk has more than one
   // file per worker in flight.
-  const std::size_t ahead = 4 * pool.size();
+  const std::size_t ahead = 8 * pool.size();
   const auto path_of = [&](std::size_t job) -> const std::string* {
     if (job < merge_job) return &claude_files[job];
     if (job > merge_job && job - merge_job - 1 < rollouts.size())
