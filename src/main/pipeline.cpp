@@ -32,8 +32,8 @@ ReportState scan_logs(const std::vector<std::string>& claude_files,
   std::vector<ReportState> rollout_states(rollouts.size());
   std::atomic<std::size_t> claude_read{0};
   ReportState claude_state;
-  // Reads are started a few files ahead of the workers, so that a cold disk has more than one
-  // file per worker in flight.
+  // While files come from the disk, reads are started a few files ahead of the workers, so that
+  // the disk has more than one file per worker in flight.
   const std::size_t ahead = 8 * pool.size();
   const auto path_of = [&](std::size_t job) -> const std::string* {
     if (job < merge_job) return &claude_files[job];
@@ -43,7 +43,9 @@ ReportState scan_logs(const std::vector<std::string>& claude_files,
   };
   pool.parallel_for(claude_count + 1 + rollouts.size(), [&](std::size_t i, unsigned worker) {
     LineReader& reader = *readers[worker];
-    if (const std::string* next = path_of(i + ahead)) LineReader::advise_will_read(*next);
+    if (reader.last_file_was_cold()) {
+      if (const std::string* next = path_of(i + ahead)) LineReader::advise_will_read(*next);
+    }
     if (i < merge_job) {
       usages[i] = read_claude_transcript(claude_files[i], reader);
       if (claude_read.fetch_add(1, std::memory_order_acq_rel) + 1 == claude_count) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +40,15 @@ struct ReadBuffer {
   // The needles of the last call and their search set, kept while callers repeat them.
   std::vector<std::string> needle_texts;
   std::optional<NeedleSet> needles;
+#if defined(RWF_NOWAIT)
+  // Whether the last file's first bytes had to come from the disk; asked of the kernel while
+  // it answers the question.
+  bool cold = false;
+  bool can_ask_cached = true;
+#else
+  // No way to ask cheaply: take the cache for cold, and pay for hints that may be idle.
+  static constexpr bool cold = true;
+#endif
 
   // Replaces the buffer by one of at least `bytes`, with data[0, keep) copied to `at`.
   void reallocate(std::size_t bytes, std::size_t keep, std::size_t at) {
@@ -82,7 +92,7 @@ class FileScan {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(b_.capacity - len_, budget_));
     for (;;) {
-      const ssize_t got = ::read(fd_, buf() + len_, want);
+      const ssize_t got = offset_ + len_ == 0 ? read_first(want) : ::read(fd_, buf() + len_, want);
       if (got < 0 && errno == EINTR) continue;
       // A read error ends the file like its end does: what was delivered stands.
       if (got <= 0) return false;
@@ -90,6 +100,28 @@ class FileScan {
       budget_ -= static_cast<std::uint64_t>(got);
       return true;
     }
+  }
+
+  // The file's first read, which also notes whether the page cache held its start.
+  ssize_t read_first(std::size_t want) {
+#if defined(RWF_NOWAIT)
+    if (b_.can_ask_cached) {
+      struct iovec space {
+        buf() + len_, want
+      };
+      const ssize_t got = ::preadv2(fd_, &space, 1, -1, RWF_NOWAIT);
+      if (got >= 0) {
+        b_.cold = false;
+        return got;
+      }
+      if (errno == EAGAIN) {
+        b_.cold = true;
+      } else if (errno != EINTR) {
+        b_.can_ask_cached = false;
+      }
+    }
+#endif
+    return ::read(fd_, buf() + len_, want);
   }
 
   // The earliest needle start at or after `from`.
@@ -262,6 +294,10 @@ void LineReader::advise_will_read(const std::string& path) {
     advise_whole_file(fd, static_cast<std::uint64_t>(st.st_size));
   }
   ::close(fd);
+}
+
+bool LineReader::last_file_was_cold() const {
+  return buffers_->buffer.cold;
 }
 
 std::size_t LineReader::buffer_bytes() const {
