@@ -24,7 +24,7 @@ constexpr std::uint64_t kPrime2 = 0x8ebc6af09c88c6e3ull;
 
 std::uint64_t load_tail(const char* p, std::size_t n) {
   std::uint64_t word = 0;
-  std::memcpy(&word, p, n);
+  if (n > 0) std::memcpy(&word, p, n);  // an empty view may have no data pointer at all
   return word;
 }
 
