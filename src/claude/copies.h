@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "claude/file_usage.h"
 #include "main/options.h"
-#include "main/usage_event.h"
 #include "report/state.h"
 
 /// The hash by which message ids are compared across files: Murmur-style mixing of 8-byte words

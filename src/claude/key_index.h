@@ -1,42 +1,47 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-/// A hash index from de-duplication keys to the ids of the events that hold them. The key texts
-/// stay with the events, so the index never points into strings that may move.
+/// 64 well-mixed bits of a byte string; `seed` picks one of many independent-looking functions.
+std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed = 0);
+
+/// A hash index from 64-bit hashes to the ids of the items that hold them. The items stay with
+/// their owner, who tells whether an id's item is the one looked for, so the index never points
+/// into memory that may move. Eight bytes a slot, at most three quarters full.
 class KeyIndex {
  public:
-  /// The hash that find and insert take; computed once per key by the caller.
-  static std::size_t hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
-
-  /// The id stored for `key`; `key_of(id)` must give the key text of every stored id.
-  template <class KeyOf>
-  std::optional<std::size_t> find(std::string_view key, std::size_t hash, KeyOf&& key_of) const {
+  /// The id stored for an item with `hash` for which `same(id)` holds.
+  template <class Same>
+  std::optional<std::uint32_t> find(std::uint64_t hash, Same&& same) const {
     if (slots_.empty()) return std::nullopt;
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t at = tag & mask;; at = (at + 1) & mask) {
       const Slot& slot = slots_[at];
       if (slot.id_plus_one == 0) return std::nullopt;
-      if (slot.hash == hash && key_of(slot.id_plus_one - 1) == key) return slot.id_plus_one - 1;
+      if (slot.tag == tag && same(slot.id_plus_one - 1)) return slot.id_plus_one - 1;
     }
   }
 
-  /// Stores `id` under a key that find did not find.
-  void insert(std::size_t hash, std::size_t id);
+  /// Stores `id` for an item that find did not find.
+  void insert(std::uint64_t hash, std::uint32_t id);
+
+  /// Makes room for `count` ids in all, so that inserting them never grows the table.
+  void reserve(std::size_t count);
 
   /// Number of stored ids.
   std::size_t size() const { return used_; }
 
  private:
   struct Slot {
-    std::size_t hash = 0;
-    std::size_t id_plus_one = 0;  // 0: empty
+    std::uint32_t tag = 0;          // the hash's high half, which also places the slot
+    std::uint32_t id_plus_one = 0;  // 0: empty
   };
-  void grow();
+  void rehash(std::size_t slot_count);
 
   std::vector<Slot> slots_;
   std::size_t used_ = 0;

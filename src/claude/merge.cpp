@@ -1,55 +1,70 @@
 #include "claude/merge.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <string_view>
-#include <utility>
 
 #include "claude/copies.h"
 #include "claude/key_index.h"
 
-namespace {
-
-// Where a winning event lies: which file, which of its keyed events.
-struct EventRef {
-  std::size_t file = 0;
-  std::size_t index = 0;
-};
-
-}  // namespace
-
 void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options,
                        ReportState& state) {
-  // Winners stay inside their files; only references move, in first-insertion order, so the
-  // result never depends on a hash map's iteration order.
-  std::vector<EventRef> winners;
+  // A key's place is where it first appeared, so its winner is written over that first copy
+  // (taking its context over when it came from another file) and later copies are marked
+  // dropped. Walking the files in order then gives the winners in first-insertion order, and
+  // the index needs no more than one id per key: the key's file-list-wide position.
+  std::vector<std::size_t> first_id(files.size() + 1, 0);
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    first_id[f + 1] = first_id[f] + files[f].keyed.size();
+  }
+  const auto locate = [&](std::uint32_t id) -> std::pair<std::size_t, std::size_t> {
+    const auto after = std::upper_bound(first_id.begin(), first_id.end(), std::size_t{id});
+    const auto file = static_cast<std::size_t>(after - first_id.begin()) - 1;
+    return {file, id - first_id[file]};
+  };
   KeyIndex index;
-  const auto event_at = [&](const EventRef& ref) -> const KeyedEvent& {
-    return files[ref.file].keyed[ref.index];
-  };
-  const auto key_of = [&](std::size_t id) -> std::string_view {
-    return event_at(winners[id]).dedup_key;
-  };
+  index.reserve(first_id.back());
 
   // A copy may sit in an earlier file than its original, so every file's ids are in first.
   const KeyedMessageIds keyed_ids(files);
   for (std::size_t f = 0; f < files.size(); ++f) {
     FileUsage& file = files[f];
     for (std::size_t i = 0; i < file.keyed.size(); ++i) {
-      const KeyedEvent& candidate = file.keyed[i];
-      const std::size_t hash = KeyIndex::hash(candidate.dedup_key);
-      const EventRef ref{f, i};
-      if (const std::optional<std::size_t> id = index.find(candidate.dedup_key, hash, key_of)) {
-        if (candidate.event.output > event_at(winners[*id]).event.output) winners[*id] = ref;
-      } else {
-        index.insert(hash, winners.size());
-        winners.push_back(ref);
+      HeldEvent& candidate = file.keyed[i];
+      const std::uint64_t hash =
+          static_cast<std::uint64_t>(candidate.key[1]) << 32 | candidate.key[0];
+      const std::optional<std::uint32_t> id = index.find(hash, [&](std::uint32_t id) {
+        const auto [g, j] = locate(id);
+        return files[g].keyed[j].key == candidate.key;
+      });
+      if (!id) {
+        index.insert(hash, static_cast<std::uint32_t>(first_id[f] + i));
+        continue;
       }
+      candidate.context |= HeldEvent::kDropped;
+      const auto [g, j] = locate(*id);
+      FileUsage& holder = files[g];
+      HeldEvent& stored = holder.keyed[j];
+      // Equal output keeps the earlier copy.
+      if (file.output(candidate) <= holder.output(stored)) continue;
+      const std::uint32_t context =
+          g == f ? candidate.context & HeldEvent::kContextMask
+                 : holder.import_context(file, candidate.context & HeldEvent::kContextMask);
+      stored =
+          holder.hold(context, file.event_time_ms(candidate), file.counts(candidate), stored.key);
     }
     // Unkeyed events are done with after this: freed before the next file adds to the state.
     fold_unkeyed_events(file, keyed_ids, options, state);
   }
 
-  for (const EventRef& ref : winners) add_event(state, options, event_at(ref).event);
+  UsageEvent event;  // one event's room, reused for every winner folded
+  for (const FileUsage& file : files) {
+    for (const HeldEvent& held : file.keyed) {
+      if ((held.context & HeldEvent::kDropped) != 0) continue;
+      file.fill(held, event);
+      add_event(state, options, event);
+    }
+  }
   std::vector<FileUsage>().swap(files);
 }

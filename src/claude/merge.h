@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "claude/file_usage.h"
 #include "main/options.h"
-#include "main/usage_event.h"
 #include "report/state.h"
 
 /// Folds the events of every transcript, given in file-list order, into `state`, counting each

@@ -43,8 +43,10 @@ std::optional<std::string_view> parent_name_of(std::string_view path) {
 // Builds the file's events; one per file and thread, so nothing in it is shared.
 class TranscriptFold {
  public:
-  explicit TranscriptFold(std::string_view path)
-      : project_label_(transcript_project_label(path)), file_stem_(transcript_file_stem(path)) {}
+  TranscriptFold(std::string_view path, PriceRows& prices)
+      : project_label_(transcript_project_label(path)),
+        file_stem_(transcript_file_stem(path)),
+        prices_(prices) {}
 
   void add_line(std::string_view raw) {
     const std::optional<TranscriptLine> line = scan_transcript_line(raw, scratch_);
@@ -52,82 +54,73 @@ class TranscriptFold {
     if (!line->model || *line->model == "<synthetic>") return;
 
     const bool keyed = line->message_id && line->request_id;
-    std::size_t hash = 0;
-    std::optional<std::size_t> stored;
+    DedupHash key{};
+    std::optional<std::uint32_t> stored;
     if (keyed) {
       key_.assign(*line->message_id).append("::").append(*line->request_id);
-      hash = KeyIndex::hash(key_);
-      stored = index_.find(key_, hash, [&](std::size_t id) -> std::string_view {
-        return usage_.keyed[id].dedup_key;
-      });
+      key = hash_dedup_key(key_);
+      stored = index_.find(index_hash(key),
+                           [&](std::uint32_t id) { return usage_.keyed[id].key == key; });
       // A copy that does not beat the stored one is dropped before any work is spent on it.
-      if (stored && line->output_tokens <= usage_.keyed[*stored].event.output) return;
+      if (stored && line->output_tokens <= usage_.output(usage_.keyed[*stored])) return;
     }
 
-    std::optional<UsageEvent> event = make_event(*line);
+    const std::optional<HeldEvent> event = make_event(*line, key);
     if (!event) return;
     if (!keyed) {
       if (line->message_id) {
         usage_.unkeyed_message_ids.push_back(
             UnkeyedMessageId{usage_.unkeyed.size(), message_id_hash(*line->message_id)});
       }
-      usage_.unkeyed.push_back(std::move(*event));
+      usage_.unkeyed.push_back(*event);
     } else if (stored) {
-      usage_.keyed[*stored].event = std::move(*event);
+      usage_.keyed[*stored] = *event;
     } else {
-      index_.insert(hash, usage_.keyed.size());
-      usage_.keyed.push_back(KeyedEvent{key_, std::move(*event)});
+      index_.insert(index_hash(key), static_cast<std::uint32_t>(usage_.keyed.size()));
+      usage_.keyed.push_back(*event);
       usage_.keyed_message_ids.push_back(message_id_hash(*line->message_id));
     }
   }
 
   FileUsage finish() && {
     // The result waits for every other file to be read: give back the growth slack.
-    const auto trim = [](auto& list) {
-      if (list.capacity() > list.size() + list.size() / 4) list.shrink_to_fit();
-    };
-    trim(usage_.keyed);
-    trim(usage_.unkeyed);
-    trim(usage_.keyed_message_ids);
-    trim(usage_.unkeyed_message_ids);
+    usage_.shrink();
     return std::move(usage_);
   }
 
  private:
-  std::optional<UsageEvent> make_event(const TranscriptLine& line) {
-    std::string model(*line.model);
-    if (line.speed == "fast" && !model.ends_with(kFastSuffix)) model.append(kFastSuffix);
+  static std::uint64_t index_hash(const DedupHash& key) {
+    return static_cast<std::uint64_t>(key[1]) << 32 | key[0];
+  }
+
+  std::optional<HeldEvent> make_event(const TranscriptLine& line, const DedupHash& key) {
+    std::string_view model = *line.model;
+    if (line.speed == "fast" && !model.ends_with(kFastSuffix)) {
+      model = model_.assign(model).append(kFastSuffix);
+    }
     if (!line.timestamp) return std::nullopt;
     std::optional<TimestampParts> time = parse_timestamp(*line.timestamp, calendar_);
     if (!time) return std::nullopt;
 
-    UsageEvent event;
-    event.day_key = std::move(time->day_key);
-    event.month_key = std::move(time->month_key);
-    event.event_time_ms = time->event_time_ms;
-    event.input = line.input_tokens;
-    event.output = line.output_tokens;
-    event.cache_read = line.cache_read_input_tokens;
-    event.cache_write_1h = line.ephemeral_1h;
     // The split counts, once either is given, are the whole truth about cache writes.
     const bool split = line.ephemeral_5m != 0 || line.ephemeral_1h != 0;
-    event.cache_write_5m = split ? line.ephemeral_5m : line.cache_creation_input_tokens;
-    const PriceResult price =
-        price_usage(model, event.input, event.output, event.cache_write_5m, event.cache_write_1h,
-                    event.cache_read, event.event_time_ms);
-    event.priced = price.priced;
-    event.cost_usd = price.cost_usd;
-    event.session_id = line.session_id ? std::string(*line.session_id) : file_stem_;
-    event.project = line.cwd ? std::string(path_tail(*line.cwd)) : project_label_;
-    event.model = std::move(model);
-    event.agent = AgentKind::claude;
-    return event;
+    const TokenCounts counts{line.input_tokens, line.output_tokens,
+                             split ? line.ephemeral_5m : line.cache_creation_input_tokens,
+                             line.ephemeral_1h, line.cache_read_input_tokens};
+    const EventTexts texts{time->day_key, time->month_key,
+                           line.session_id ? *line.session_id : file_stem_,
+                           line.cwd ? path_tail(*line.cwd) : project_label_, model};
+    const std::uint32_t context =
+        usage_.context_for(texts, prices_.row(model, time->event_time_ms), time->event_time_ms);
+    return usage_.hold(context, time->event_time_ms, counts, key);
   }
 
   std::string project_label_;
   std::string file_stem_;
+  PriceRows& prices_;
   LineScratch scratch_;
   std::string key_;
+  std::string model_;
   LocalCalendar calendar_;
   KeyIndex index_;
   FileUsage usage_;
@@ -136,7 +129,9 @@ class TranscriptFold {
 }  // namespace
 
 FileUsage read_claude_transcript(const std::string& path, LineReader& reader) {
-  TranscriptFold fold(path);
+  // A file holds a handful of models: one catalogue search each, per file, is cheap enough.
+  PriceRows prices;
+  TranscriptFold fold(path, prices);
   const std::array<std::string_view, 1> needles{kUsageNeedle};
   reader.read_matching_lines(path, needles, [&](std::string_view line) { fold.add_line(line); });
   return std::move(fold).finish();

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/usage_event.h"
+#include "claude/file_usage.h"
 #include "sources/line_reader.h"
 
 /// Reads one Claude Code transcript into its priced events, one per message and request id.

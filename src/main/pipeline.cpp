@@ -91,8 +91,14 @@ ScanResult scan_logs(const std::vector<std::string>& claude_files,
   // Each file's result waits in its own slot, so the merges see the files in list order
   // however the workers happened to share them out. Workers claim the Claude Code files first;
   // the one that finishes the last of them merges them while the others read Codex files.
+  // While files come from the disk, reads are started a few files ahead of the workers, so that
+  // the disk has more than one file per worker in flight.
+  const std::size_t ahead = 8 * pool.size();
   pool.parallel_for(total, [&](std::size_t i, unsigned worker) {
     if (scan.abandoned.load(std::memory_order_relaxed)) return;
+    if (readers[worker]->last_file_was_cold() && i + ahead < total) {
+      LineReader::advise_will_read(scan.path(i + ahead));
+    }
     scan.status[i] = scan.read(i, *readers[worker]);
     if (i < claude_count && scan.status[i] == FileStatus::read &&
         scan.claude_read.fetch_add(1, std::memory_order_acq_rel) + 1 == claude_count) {

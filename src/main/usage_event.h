@@ -1,10 +1,8 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 /// Which coding agent wrote a log. The values are also the agent filter's first two values.
 enum class AgentKind : std::uint8_t { claude = 0, codex = 1 };
@@ -30,29 +28,4 @@ struct UsageEvent {
   double cost_usd = 0.0;
   AgentKind agent = AgentKind::claude;
   bool priced = false;
-};
-
-/// A keyed Claude Code event with its de-duplication key ("{message id}::{request id}").
-struct KeyedEvent {
-  std::string dedup_key;
-  UsageEvent event;
-};
-
-/// An unkeyed Claude Code event that carries a message id: its place in the file's unkeyed list
-/// and the 64-bit hash of the id.
-struct UnkeyedMessageId {
-  std::size_t index = 0;
-  std::uint64_t id_hash = 0;
-};
-
-/// The events of one Claude Code transcript file.
-struct FileUsage {
-  /// Events without a de-duplication key, in file order.
-  std::vector<UsageEvent> unkeyed;
-  /// At most one event per key, in the order each key first appeared in the file.
-  std::vector<KeyedEvent> keyed;
-  /// The hash of the message id of each keyed event, in the order of `keyed`.
-  std::vector<std::uint64_t> keyed_message_ids;
-  /// The unkeyed events that carry a message id, in the order of `unkeyed`.
-  std::vector<UnkeyedMessageId> unkeyed_message_ids;
 };

@@ -121,9 +121,7 @@ const PriceEntry* find_price(std::string_view lowered_id, std::int64_t event_tim
   return longest;
 }
 
-PriceResult price_usage(std::string_view model, std::uint64_t input, std::uint64_t output,
-                        std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
-                        std::uint64_t cache_read, std::int64_t event_time_ms) {
+const PriceEntry* price_row(std::string_view model, std::int64_t event_time_ms) {
   // Model ids are short: lower-case on the stack, and only on the heap for an odd long one.
   std::array<char, 128> small;
   std::string large;
@@ -139,12 +137,40 @@ PriceResult price_usage(std::string_view model, std::uint64_t input, std::uint64
   if (entry == nullptr && lowered.ends_with(kFastSuffix)) {
     entry = find_price(lowered.substr(0, lowered.size() - kFastSuffix.size()), event_time_ms);
   }
-  if (entry == nullptr) return {};
+  return entry;
+}
 
-  double sum = entry->input * static_cast<double>(input);
-  sum += entry->output * static_cast<double>(output);
-  sum += entry->cache_write_5m * static_cast<double>(cache_write_5m);
-  sum += entry->cache_write_1h * static_cast<double>(cache_write_1h);
-  sum += entry->cache_read * static_cast<double>(cache_read);
-  return {true, sum / 1000000.0};
+double cost_of(const PriceEntry& row, std::uint64_t input, std::uint64_t output,
+               std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
+               std::uint64_t cache_read) {
+  double sum = row.input * static_cast<double>(input);
+  sum += row.output * static_cast<double>(output);
+  sum += row.cache_write_5m * static_cast<double>(cache_write_5m);
+  sum += row.cache_write_1h * static_cast<double>(cache_write_1h);
+  sum += row.cache_read * static_cast<double>(cache_read);
+  return sum / 1000000.0;
+}
+
+PriceResult price_usage(std::string_view model, std::uint64_t input, std::uint64_t output,
+                        std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
+                        std::uint64_t cache_read, std::int64_t event_time_ms) {
+  const PriceEntry* entry = price_row(model, event_time_ms);
+  if (entry == nullptr) return {};
+  return {true, cost_of(*entry, input, output, cache_write_5m, cache_write_1h, cache_read)};
+}
+
+const PriceEntry* PriceRows::row(std::string_view model, std::int64_t event_time_ms) {
+  // The instant matters only through the one switch of rows, so it is one bit of the key.
+  const bool late = event_time_ms >= kReviewModelSwitchMs;
+  if (last_ < known_.size() && known_[last_].late == late && known_[last_].model == model) {
+    return known_[last_].row;
+  }
+  for (last_ = 0; last_ < known_.size(); ++last_) {
+    if (known_[last_].late == late && known_[last_].model == model) return known_[last_].row;
+  }
+  const PriceEntry* row = price_row(model, event_time_ms);
+  // Logs with endless distinct ids would make the list a slow way to save nothing.
+  if (known_.size() < 64) known_.push_back(Known{std::string(model), late, row});
+  last_ = known_.size() - 1;
+  return row;
 }

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 /// One catalogue row; prices in US dollars per million tokens.
 struct PriceEntry {
@@ -30,3 +32,28 @@ struct PriceResult {
 PriceResult price_usage(std::string_view model, std::uint64_t input, std::uint64_t output,
                         std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
                         std::uint64_t cache_read, std::int64_t event_time_ms);
+
+/// The row that prices a model id as logged (fast suffix already applied) at an instant, or null.
+const PriceEntry* price_row(std::string_view model, std::int64_t event_time_ms);
+
+/// The cost in US dollars of five counts at a row's prices; price_usage gives the same double.
+double cost_of(const PriceEntry& row, std::uint64_t input, std::uint64_t output,
+               std::uint64_t cache_write_5m, std::uint64_t cache_write_1h,
+               std::uint64_t cache_read);
+
+/// Remembers the row of every model id it was asked about, so a reader, which sees a handful
+/// of ids over and over, looks each up once. One per thread.
+class PriceRows {
+ public:
+  /// The same row as price_row(model, event_time_ms).
+  const PriceEntry* row(std::string_view model, std::int64_t event_time_ms);
+
+ private:
+  struct Known {
+    std::string model;
+    bool late = false;  // the instant is on or after the catalogue's one change of rows
+    const PriceEntry* row = nullptr;
+  };
+  std::vector<Known> known_;
+  std::size_t last_ = 0;
+};

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -39,6 +41,15 @@ struct ReadBuffer {
   // The needles of the last call and their search set, kept while callers repeat them.
   std::vector<std::string> needle_texts;
   std::optional<NeedleSet> needles;
+#if defined(RWF_NOWAIT)
+  // Whether the last file's first bytes had to come from the disk; asked of the kernel while
+  // it answers the question.
+  bool cold = false;
+  bool can_ask_cached = true;
+#else
+  // No way to ask cheaply: take the cache for cold, and pay for hints that may be idle.
+  static constexpr bool cold = true;
+#endif
 
   // Replaces the buffer by one of at least `bytes`, with data[0, keep) copied to `at`.
   void reallocate(std::size_t bytes, std::size_t keep, std::size_t at) {
@@ -82,7 +93,7 @@ class FileScan {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(b_.capacity - len_, budget_));
     for (;;) {
-      const ssize_t got = ::read(fd_, buf() + len_, want);
+      const ssize_t got = offset_ + len_ == 0 ? read_first(want) : ::read(fd_, buf() + len_, want);
       if (got < 0 && errno == EINTR) continue;
       // A read error ends the file like its end does: what was delivered stands.
       if (got <= 0) return false;
@@ -90,6 +101,28 @@ class FileScan {
       budget_ -= static_cast<std::uint64_t>(got);
       return true;
     }
+  }
+
+  // The file's first read, which also notes whether the page cache held its start.
+  ssize_t read_first(std::size_t want) {
+#if defined(RWF_NOWAIT)
+    if (b_.can_ask_cached) {
+      struct iovec space {
+        buf() + len_, want
+      };
+      const ssize_t got = ::preadv2(fd_, &space, 1, -1, RWF_NOWAIT);
+      if (got >= 0) {
+        b_.cold = false;
+        return got;
+      }
+      if (errno == EAGAIN) {
+        b_.cold = true;
+      } else if (errno != EINTR) {
+        b_.can_ask_cached = false;
+      }
+    }
+#endif
+    return ::read(fd_, buf() + len_, want);
   }
 
   // The earliest needle start at or after `from`.
@@ -202,6 +235,22 @@ class FileScan {
   std::uint64_t cut_offset_ = 0;
 };
 
+// Asks the kernel to read a whole file into the page cache in the background, so that on a cold
+// cache the disk has work queued for the files that workers take next. A hint only.
+void advise_whole_file(int fd, std::uint64_t size) {
+  if (size == 0) return;
+#if defined(POSIX_FADV_WILLNEED)
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+#elif defined(F_RDADVISE)
+  struct radvisory advice;
+  advice.ra_offset = 0;
+  advice.ra_count = static_cast<int>(std::min<std::uint64_t>(size, INT_MAX));
+  ::fcntl(fd, F_RDADVISE, &advice);
+#else
+  (void)fd;
+#endif
+}
+
 // Opens a log for reading; -1 with errno set when it cannot be opened or is no regular file.
 int open_regular_file(const std::string& path, std::uint64_t& size) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
@@ -241,6 +290,21 @@ LineReader::LineReader(std::size_t buffer_bytes) : buffers_(new Buffers) {
 
 LineReader::~LineReader() {
   delete buffers_;
+}
+
+void LineReader::advise_will_read(const std::string& path) {
+  // Fewer calls than a real open: the hint is paid for on every run, warm cache or cold.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    advise_whole_file(fd, static_cast<std::uint64_t>(st.st_size));
+  }
+  ::close(fd);
+}
+
+bool LineReader::last_file_was_cold() const {
+  return buffers_->buffer.cold;
 }
 
 std::size_t LineReader::buffer_bytes() const {

@@ -31,6 +31,14 @@ class LineReader {
   /// file, not unreadable, should be read again once descriptors are free.
   bool out_of_descriptors() const;
 
+  /// Asks the kernel to start reading the regular file at `path` into the page cache, so that
+  /// a worker that reads it soon finds it there. A hint: nothing is reported.
+  static void advise_will_read(const std::string& path);
+
+  /// Whether the start of the last file read had to come from the disk, where the platform can
+  /// tell; true where it cannot.
+  bool last_file_was_cold() const;
+
   /// The size of the read buffer now: it grows only to hold a long line that contains a needle.
   std::size_t buffer_bytes() const;
 

@@ -51,11 +51,11 @@ TEST(claude_transcript, line_decisions_counts_and_duplicates) {
       // Duplicates of a key: a larger output replaces the kept event in its first place.
       {keyed("a", "r", 10, 1) + keyed("b", "r", 1, 2) + keyed("a", "r", 25, 3) +
            keyed("a", "r", 25, 4) + keyed("a", "r", 5, 5),
-       {"a::r m 3/25/0/0/0", "b::r m 2/1/0/0/0"}},
+       {"keyed m 3/25/0/0/0", "keyed m 2/1/0/0/0"}},
       // Without both ids no key; empty ids are ids. Unkeyed events come first.
       {keyed("", "", 1, 1) + keyed("a", "-", 1, 2) + keyed("-", "r", 1, 3) + keyed("", "", 3, 4) +
            keyed("a", "-", 1, 2),
-       {"m 2/1/0/0/0", "m 3/1/0/0/0", "m 2/1/0/0/0", ":: m 4/3/0/0/0"}},
+       {"m 2/1/0/0/0", "m 3/1/0/0/0", "m 2/1/0/0/0", "keyed m 4/3/0/0/0"}},
   };
   TempDir dir;
   for (const auto& [content, expected] : cases) {
@@ -66,8 +66,8 @@ TEST(claude_transcript, line_decisions_counts_and_duplicates) {
                        std::to_string(e.output) + "/" + std::to_string(e.cache_write_5m) + "/" +
                        std::to_string(e.cache_write_1h) + "/" + std::to_string(e.cache_read));
     };
-    for (const UsageEvent& e : file.unkeyed) add("", e);
-    for (const KeyedEvent& k : file.keyed) add(k.dedup_key + " ", k.event);
+    for (const HeldEvent& e : file.unkeyed) add("", file.event(e));
+    for (const HeldEvent& e : file.keyed) add("keyed ", file.event(e));
     EXPECT_EQ(events, expected) << content;
   }
 }
@@ -86,6 +86,7 @@ TEST(claude_transcript, session_and_project_fall_back_to_the_path) {
     const FileUsage file =
         read_content(dir.path() + "/" + relative, line(R"("input_tokens":1)", "m", top));
     ASSERT_EQ(file.unkeyed.size(), 1u) << relative;
-    EXPECT_EQ(file.unkeyed[0].session_id + "|" + file.unkeyed[0].project, expected);
+    const UsageEvent event = file.event(file.unkeyed[0]);
+    EXPECT_EQ(event.session_id + "|" + event.project, expected);
   }
 }
