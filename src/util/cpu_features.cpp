@@ -1,6 +1,8 @@
 #include "util/cpu_features.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD)
+// METERLY_NO_AVX2 leaves the SSE2 paths alone in use, to test them on machines with AVX2.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
+    !defined(METERLY_NO_AVX2)
 #include <cpuid.h>
 #define METERLY_CPUID 1
 #endif
@@ -29,8 +31,7 @@ bool detect_avx2() {
 
 CpuFeatures detect() {
   CpuFeatures features;
-#if defined(METERLY_CPUID) && !defined(METERLY_NO_AVX2)
-  // METERLY_NO_AVX2 leaves the SSE2 paths alone in use, to test them on machines with AVX2.
+#ifdef METERLY_CPUID
   features.avx2 = detect_avx2();
 #endif
   return features;

@@ -18,6 +18,8 @@
 #include <fstream>
 #include <sstream>
 
+extern char** environ;
+
 namespace {
 
 // Collects both outputs until the child closes them; false when the deadline passed first.
@@ -112,6 +114,22 @@ struct OneProcessor {
 };
 #endif
 
+// The helper is built for the machine the tests are built for, which may be emulated (no
+// program started from an emulated one is emulated too): it is used only where it starts.
+bool peak_rss_helper_runs() {
+  static const bool runs = [] {
+    std::string path = METERLY_PEAK_RSS;
+    char* argv[] = {path.data(), nullptr};
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }();
+  return runs;
+}
+
 }  // namespace
 
 std::string meterly_binary() {
@@ -134,7 +152,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   std::vector<std::string> args = argv;
   char rss_path[] = "/tmp/meterly-rss-XXXXXX";
   int rss_fd = -1;
-  if (access(METERLY_PEAK_RSS, X_OK) == 0 && (rss_fd = mkstemp(rss_path)) >= 0) {
+  if (peak_rss_helper_runs() && (rss_fd = mkstemp(rss_path)) >= 0) {
     close(rss_fd);
     args.insert(args.begin(), {METERLY_PEAK_RSS, rss_path});
   }
@@ -167,13 +185,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
   const OneProcessor pinned(spec.one_processor);
-  int spawned = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
-  if (spawned != 0 && rss_fd >= 0) {
-    // The helper does not run here (tests of a cross build run under an emulator): go direct.
-    unlink(rss_path);
-    rss_fd = -1;
-    spawned = posix_spawn(&pid, argp[2], &actions, &attributes, argp.data() + 2, envp.data());
-  }
+  const int spawned = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (broken[1] >= 0) close(broken[1]);
