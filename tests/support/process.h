@@ -22,9 +22,17 @@ struct RunSpec {
   std::string stdout_path;          // when set, standard output is opened from this path instead
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
   int timeout_seconds = 120;        // the child is killed (status 128 + 9) when it runs longer
+  bool one_processor = false;       // the child may run on one processor only, where it can be
 };
 
-/// Runs the built meterly binary and waits for it.
+/// The program under test: $METERLY_TEST_BINARY when set (a cross-built or static build, or a
+/// script running one under an emulator), else the one built with the tests.
+std::string meterly_binary();
+
+/// Whether RunSpec::one_processor takes effect on this system (it needs an affinity mask).
+bool can_pin_one_processor();
+
+/// Runs meterly_binary() and waits for it.
 ProcessResult run_meterly(const RunSpec& spec);
 
 /// Runs any program (argv[0] a path) with the same plumbing.
