@@ -29,9 +29,6 @@ struct RunSpec {
 /// script running one under an emulator), else the one built with the tests.
 std::string meterly_binary();
 
-/// Whether RunSpec::one_processor takes effect on this system (it needs an affinity mask).
-bool can_pin_one_processor();
-
 /// Runs meterly_binary() and waits for it.
 ProcessResult run_meterly(const RunSpec& spec);
 
