@@ -3,14 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__) && !defined(METERLY_NO_SIMD)
+#include "util/cpu_features.h"
+
+#if defined(METERLY_BYTES16) && defined(__SSE2__)
 #include <immintrin.h>
-#define METERLY_STRING_SCAN_X86 1
+#define METERLY_AVX2 1
 #endif
 
 namespace {
 
-#ifdef METERLY_STRING_SCAN_X86
+#ifdef METERLY_BYTES16
 
 // The bytes escaped by a backslash in a block of 64, as bits. `carry` tells whether the block's
 // first byte is escaped by the previous block's last backslash, and is updated for the next.
@@ -41,20 +43,17 @@ struct BlockMasks {
   std::uint64_t backslash;
 };
 
-inline BlockMasks sse2_masks(const char* p) {
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  BlockMasks masks{0, 0};
-  for (int i = 0; i < 4; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    const auto q = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)));
-    const auto b = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, backslash)));
-    masks.quote |= std::uint64_t{q} << (16 * i);
-    masks.backslash |= std::uint64_t{b} << (16 * i);
-  }
-  return masks;
+inline BlockMasks block_masks(const char* p) {
+  const Bytes16 quote = splat16('"');
+  const Bytes16 backslash = splat16('\\');
+  const Bytes16 b0 = load16(p), b1 = load16(p + 16), b2 = load16(p + 32), b3 = load16(p + 48);
+  return BlockMasks{
+      mask64(equal16(b0, quote), equal16(b1, quote), equal16(b2, quote), equal16(b3, quote)),
+      mask64(equal16(b0, backslash), equal16(b1, backslash), equal16(b2, backslash),
+             equal16(b3, backslash))};
 }
 
+#ifdef METERLY_AVX2
 __attribute__((target("avx2"))) inline BlockMasks avx2_masks(const char* p) {
   const __m256i quote = _mm256_set1_epi8('"');
   const __m256i backslash = _mm256_set1_epi8('\\');
@@ -70,12 +69,12 @@ __attribute__((target("avx2"))) inline BlockMasks avx2_masks(const char* p) {
                          _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, backslash)))};
 }
 
+#endif
+
 // The quote and backslash bits of one 16-byte chunk at `p`.
-inline BlockMasks sse2_chunk_masks(const char* p) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  return BlockMasks{
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')))),
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))))};
+inline BlockMasks chunk_masks(const char* p) {
+  const Bytes16 bytes = load16(p);
+  return BlockMasks{mask16(equal16(bytes, splat16('"'))), mask16(equal16(bytes, splat16('\\')))};
 }
 
 // Fewer than 64 bytes left, and reading on up to the block's end could cross into memory that
@@ -87,33 +86,35 @@ const char* string_end_tail(const char* p, const char* end, std::uint64_t carry)
   BlockMasks masks{0, 0};
   if (size >= 16) {
     for (std::size_t at = 0; at + 16 <= size; at += 16) {
-      const BlockMasks chunk = sse2_chunk_masks(p + at);
+      const BlockMasks chunk = chunk_masks(p + at);
       masks.quote |= chunk.quote << at;
       masks.backslash |= chunk.backslash << at;
     }
-    const BlockMasks last = sse2_chunk_masks(end - 16);
+    const BlockMasks last = chunk_masks(end - 16);
     masks.quote |= last.quote << (size - 16);
     masks.backslash |= last.backslash << (size - 16);
   } else {
     alignas(16) char block[64] = {};
     // An empty line may have no storage at all, and memcpy must not be given a null source.
     if (size != 0) __builtin_memcpy(block, p, size);
-    masks = sse2_masks(block);
+    masks = block_masks(block);
   }
   const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry);
   return q != 0 ? p + __builtin_ctzll(q) + 1 : end;
 }
 
-const char* string_end_sse2(const char* p, const char* end) {
+const char* string_end_vector(const char* p, const char* end) {
   std::uint64_t carry = 0;
   for (; end - p >= 64; p += 64) {
-    const BlockMasks masks = sse2_masks(p);
+    const BlockMasks masks = block_masks(p);
     if (const std::uint64_t q = closing_quotes(masks.quote, masks.backslash, carry); q != 0) {
       return p + __builtin_ctzll(q) + 1;
     }
   }
   return string_end_tail(p, end, carry);
 }
+
+#ifdef METERLY_AVX2
 
 __attribute__((target("avx2"))) const char* string_end_avx2(const char* p, const char* end) {
   std::uint64_t carry = 0;
@@ -126,18 +127,17 @@ __attribute__((target("avx2"))) const char* string_end_avx2(const char* p, const
   return string_end_tail(p, end, carry);
 }
 
+#endif
+
 using StringEnd = const char* (*)(const char*, const char*);
 
-// METERLY_NO_AVX2 builds the SSE2 path alone, to test it on machines that have AVX2.
 StringEnd string_end_kernel() {
-#ifdef METERLY_NO_AVX2
-  constexpr bool allowed = false;
-#else
-  constexpr bool allowed = true;
-#endif
-  static const StringEnd kernel =
-      allowed && __builtin_cpu_supports("avx2") ? string_end_avx2 : string_end_sse2;
+#ifdef METERLY_AVX2
+  static const StringEnd kernel = cpu_features().avx2 ? string_end_avx2 : string_end_vector;
   return kernel;
+#else
+  return string_end_vector;
+#endif
 }
 
 #else
@@ -160,7 +160,7 @@ const char* string_end_bytewise(const char* p, const char* end) {
 }  // namespace
 
 const char* find_string_end_blocks(const char* p, const char* end) {
-#ifdef METERLY_STRING_SCAN_X86
+#ifdef METERLY_BYTES16
   return string_end_kernel()(p, end);
 #else
   return string_end_bytewise(p, end);
@@ -168,14 +168,13 @@ const char* find_string_end_blocks(const char* p, const char* end) {
 }
 
 const char* find_quote_or_backslash_blocks(const char* p, const char* end) {
-#ifdef METERLY_STRING_SCAN_X86
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
+#ifdef METERLY_BYTES16
+  const Bytes16 quote = splat16('"');
+  const Bytes16 backslash = splat16('\\');
   for (; end - p >= 16; p += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit =
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash));
-    if (const int mask = _mm_movemask_epi8(hit); mask != 0) return p + __builtin_ctz(mask);
+    const Bytes16 bytes = load16(p);
+    const Bytes16 hit = or16(equal16(bytes, quote), equal16(bytes, backslash));
+    if (any16(hit)) return p + __builtin_ctz(mask16(hit));
   }
 #endif
   while (p < end && *p != '"' && *p != '\\') ++p;

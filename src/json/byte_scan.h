@@ -2,10 +2,7 @@
 
 #include <cstdint>
 
-#if defined(__SSE2__) && !defined(METERLY_NO_SIMD)
-#include <emmintrin.h>
-#define METERLY_BYTE_SCAN_X86 1
-#endif
+#include "util/bytes16.h"
 
 /// Whether `c` is JSON whitespace: space, tab, LF or CR, and no other byte.
 inline bool is_json_space(char c) {
@@ -27,7 +24,7 @@ const char* find_string_end_blocks(const char* p, const char* end);
 /// As find_quote_or_backslash, for the bytes at `p` that the inline fast path left undecided.
 const char* find_quote_or_backslash_blocks(const char* p, const char* end);
 
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
 
 /// Quotes, backslashes and bytes of 0x80 and above among the 32 bytes at `p`, one bit each.
 struct ByteClasses32 {
@@ -38,28 +35,25 @@ struct ByteClasses32 {
 
 /// Classifies the 32 bytes at `p`, all of which must be readable.
 inline ByteClasses32 classify_32(const char* p) {
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-  auto bits = [](__m128i a, __m128i b) {
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
-           static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
-  };
-  return ByteClasses32{bits(_mm_cmpeq_epi8(lo, quote), _mm_cmpeq_epi8(hi, quote)),
-                       bits(_mm_cmpeq_epi8(lo, backslash), _mm_cmpeq_epi8(hi, backslash)),
-                       bits(lo, hi)};
+  const Bytes16 lo = load16(p);
+  const Bytes16 hi = load16(p + 16);
+  const Bytes16 quote = splat16('"');
+  const Bytes16 backslash = splat16('\\');
+  const std::uint64_t special = mask64(equal16(lo, quote), equal16(hi, quote),
+                                       equal16(lo, backslash), equal16(hi, backslash));
+  return ByteClasses32{static_cast<std::uint32_t>(special),
+                       static_cast<std::uint32_t>(special >> 32),
+                       mask16(high16(lo)) | mask16(high16(hi)) << 16};
 }
 
 /// The first of the 16 bytes at `p` that ends a number, literal or junk run (whitespace, ',',
 /// ']' or '}'), or `p + 16` when none of them does. All 16 bytes must be readable.
 inline const char* find_scalar_stop_16(const char* p) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-  const __m128i space =
-      _mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is('\n'), is('\r')));
-  const __m128i stop = _mm_or_si128(space, _mm_or_si128(is(','), _mm_or_si128(is(']'), is('}'))));
-  return p + __builtin_ctz(static_cast<unsigned>(_mm_movemask_epi8(stop)) | 0x10000u);
+  const Bytes16 bytes = load16(p);
+  auto is = [&](char c) { return equal16(bytes, splat16(c)); };
+  const Bytes16 space = or16(or16(is(' '), is('\t')), or16(is('\n'), is('\r')));
+  const Bytes16 stop = or16(space, or16(is(','), or16(is(']'), is('}'))));
+  return p + __builtin_ctz(mask16(stop) | 0x10000u);
 }
 
 #endif
@@ -67,7 +61,7 @@ inline const char* find_scalar_stop_16(const char* p) {
 /// Where a JSON string that starts at `p` (just after its opening quote) ends: just after the
 /// first quote not escaped by a backslash, or `end` when the line ends first. Decodes nothing.
 inline const char* find_string_end(const char* p, const char* end) {
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   // Keys, ids and timestamps end within 32 bytes, before any backslash: one classification
   // settles them without a call.
   if (end - p >= 32) {
@@ -83,7 +77,7 @@ inline const char* find_string_end(const char* p, const char* end) {
 
 /// The first quote or backslash in [p, end), or `end` when there is none.
 inline const char* find_quote_or_backslash(const char* p, const char* end) {
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   if (end - p >= 32) {
     const ByteClasses32 classes = classify_32(p);
     if (const std::uint32_t special = classes.quote | classes.backslash; special != 0) {

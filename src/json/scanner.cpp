@@ -114,7 +114,7 @@ std::optional<std::string_view> read_string_view(JsonCursor& cursor, std::string
   if (p == end || *p != '"') return std::nullopt;
   ++p;
   const char* stop;
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   if (end - p >= 32) {
     // Most strings of interest are short, unescaped ASCII: one classification finds the quote
     // and shows that nothing before it needs UTF-8 validation.

@@ -23,7 +23,7 @@ void skip_value_general(JsonCursor& cursor);
 
 /// Passes over one value of any kind without decoding it. Depth costs heap, not stack.
 inline void skip_value(JsonCursor& cursor) {
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   // Most skipped members are strings and short scalars; only containers need the full walk.
   const char* const begin = cursor.bytes.data();
   const char* const end = begin + cursor.bytes.size();
@@ -65,7 +65,7 @@ std::optional<std::string_view> next_key_view_general(JsonCursor& cursor, std::s
 
 /// As next_key, but the key views the line or `scratch` like read_string_value_view.
 inline std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::string& scratch) {
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   // The usual member: an optional comma, then a short ASCII key without escapes or spaces,
   // then its colon. Anything else, the general reader sees from the same position.
   const char* const begin = cursor.bytes.data();

@@ -18,7 +18,7 @@ constexpr std::array<bool, 256> make_scalar_stops() {
 constexpr std::array<bool, 256> kScalarStops = make_scalar_stops();
 
 inline const char* skip_scalar(const char* p, const char* end) {
-#ifdef METERLY_BYTE_SCAN_X86
+#ifdef METERLY_BYTES16
   // Numbers and literals are a few bytes long: finding the stop among 16 at once spares the
   // mispredicted exit of a byte loop.
   if (end - p >= 16) {

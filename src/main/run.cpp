@@ -51,9 +51,18 @@ std::string escape_invalid_utf8(std::string_view arg) {
   return out;
 }
 
+// strerror_r comes in two kinds: glibc's returns the text, POSIX's (macOS, the BSDs, musl)
+// returns 0 and fills the buffer. Overloading on the result takes whichever the C library has.
+[[maybe_unused]] std::string error_text(const char* text, const char*, int) {
+  return text;
+}
+[[maybe_unused]] std::string error_text(int result, const char* buffer, int error) {
+  return result == 0 ? buffer : "Unknown error " + std::to_string(error);
+}
+
 std::string system_error_text(int error) {
-  char buffer[256];
-  return strerror_r(error, buffer, sizeof buffer);
+  char buffer[256] = "";
+  return error_text(strerror_r(error, buffer, sizeof buffer), buffer, error);
 }
 
 std::uint64_t elapsed_ms_since(std::chrono::steady_clock::time_point started) {

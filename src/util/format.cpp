@@ -1,10 +1,12 @@
 #include "util/format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <system_error>
+#include <vector>
 
 #include "time/timestamp.h"
 
@@ -115,6 +117,10 @@ std::string format_utc_timestamp(std::int64_t ms) {
 }
 
 std::string format_fixed(double x, int decimals) {
+#if defined(__ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__) && \
+    __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ < 130300
+  return format_fixed_exact(x, decimals);
+#else
   if (decimals < 0) decimals = 0;
   // std::to_chars prints the exact binary value rounded once, ties to even, in any locale.
   // The largest double has 309 integer digits; the sign and point need two more.
@@ -123,4 +129,77 @@ std::string format_fixed(double x, int decimals) {
       std::to_chars(out.data(), out.data() + out.size(), x, std::chars_format::fixed, decimals);
   out.resize(result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - out.data()) : 0);
   return out;
+#endif
+}
+
+std::string format_fixed_exact(double x, int decimals) {
+  if (decimals < 0) decimals = 0;
+  std::string out = std::signbit(x) ? "-" : "";
+  if (std::isnan(x)) return out + "nan";
+  if (std::isinf(x)) return out + "inf";
+  // |x| = mantissa * 2^exponent exactly, with a mantissa of at most 53 bits.
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(x), &exponent);
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  exponent -= 53;
+  // Little-endian 32-bit limbs. The value times 10^decimals, shifted right by -exponent bits
+  // with ties to even, is the whole decimal expansion without its point.
+  std::vector<std::uint32_t> n{static_cast<std::uint32_t>(mantissa),
+                               static_cast<std::uint32_t>(mantissa >> 32)};
+  auto multiply = [&n](std::uint32_t factor) {
+    std::uint64_t carry = 0;
+    for (std::uint32_t& limb : n) {
+      carry += std::uint64_t{limb} * factor;
+      limb = static_cast<std::uint32_t>(carry);
+      carry >>= 32;
+    }
+    if (carry != 0) n.push_back(static_cast<std::uint32_t>(carry));
+  };
+  auto bit = [&n](std::size_t at) {
+    return at / 32 < n.size() && (n[at / 32] >> at % 32 & 1) != 0;
+  };
+  if (exponent >= 0) {
+    for (int i = 0; i < exponent; ++i) multiply(2);
+    for (int i = 0; i < decimals; ++i) multiply(10);
+  } else {
+    for (int i = 0; i < decimals; ++i) multiply(10);
+    const auto shift = static_cast<std::size_t>(-exponent);
+    const bool half = bit(shift - 1);
+    bool below_half = false;
+    for (std::size_t at = 0; at + 1 < shift && !below_half; ++at) below_half = bit(at);
+    std::vector<std::uint32_t> quotient(n.size() > shift / 32 ? n.size() - shift / 32 : 0, 0);
+    for (std::size_t i = 0; i < quotient.size(); ++i) {
+      const std::size_t from = i + shift / 32;
+      const unsigned offset = shift % 32;
+      std::uint64_t two = n[from];
+      if (from + 1 < n.size()) two |= std::uint64_t{n[from + 1]} << 32;
+      quotient[i] = static_cast<std::uint32_t>(two >> offset);
+    }
+    n = quotient.empty() ? std::vector<std::uint32_t>{0} : quotient;
+    if (half && (below_half || (n[0] & 1) != 0)) {
+      std::size_t i = 0;
+      while (i < n.size() && ++n[i] == 0) ++i;
+      if (i == n.size()) n.push_back(1);
+    }
+  }
+  // Nine decimal digits at a time, least significant first.
+  std::string digits;
+  for (;;) {
+    std::uint64_t rest = 0;
+    bool zero = true;
+    for (std::size_t i = n.size(); i-- > 0;) {
+      rest = rest << 32 | n[i];
+      n[i] = static_cast<std::uint32_t>(rest / 1000000000);
+      rest %= 1000000000;
+      zero = zero && n[i] == 0;
+    }
+    for (int d = 0; d < 9; ++d, rest /= 10) digits.push_back(static_cast<char>('0' + rest % 10));
+    if (zero) break;
+  }
+  const auto point = static_cast<std::size_t>(decimals);
+  if (digits.size() < point + 1) digits.resize(point + 1, '0');
+  while (digits.size() > point + 1 && digits.back() == '0') digits.pop_back();
+  std::reverse(digits.begin(), digits.end());
+  if (point > 0) digits.insert(digits.end() - static_cast<std::ptrdiff_t>(point), '.');
+  return out + digits;
 }

@@ -17,3 +17,7 @@ std::string format_utc_timestamp(std::int64_t ms);
 
 /// The correctly rounded fixed-point expansion of `x` with `decimals` digits (ties to even).
 std::string format_fixed(double x, int decimals);
+
+/// The same text as format_fixed, worked out with integers alone. format_fixed uses it where the
+/// C++ library has no floating-point std::to_chars (Apple's before macOS 13.3).
+std::string format_fixed_exact(double x, int decimals);

@@ -6,9 +6,12 @@
 #include <optional>
 #include <utility>
 
-#if defined(__SSE2__) && !defined(METERLY_NO_SIMD)
+#include "util/bytes16.h"
+#include "util/cpu_features.h"
+
+#if defined(METERLY_BYTES16) && defined(__SSE2__)
 #include <immintrin.h>
-#define METERLY_SEARCH_X86 1
+#define METERLY_AVX2 1
 #endif
 
 namespace {
@@ -87,7 +90,7 @@ struct Needles {
   std::size_t shared_offset = 0;
 };
 
-#ifdef METERLY_SEARCH_X86
+#ifdef METERLY_BYTES16
 
 // Positions from `from` up to (not including) `to`, checked one at a time.
 std::size_t scan_scalar(const Needles& set, const char* hay, std::size_t size, std::size_t from,
@@ -128,43 +131,47 @@ std::size_t verify_block(const Needles& set, const std::uint64_t (&masks)[K], co
 // Blocks of 16 positions; needs size >= max_offset + 16. Covers the positions below
 // size - max_offset; the caller checks the few after them.
 template <std::size_t K>
-std::size_t scan_sse2(const Needles& set, const char* hay, std::size_t size) {
-  __m128i first[K], second[K];
+std::size_t scan_vector(const Needles& set, const char* hay, std::size_t size) {
+  Bytes16 first[K], second[K];
   const char* first_at[K];
   const char* second_at[K];
   for (std::size_t k = 0; k < K; ++k) {
-    first[k] = _mm_set1_epi8(static_cast<char>(set.probe[k].first));
-    second[k] = _mm_set1_epi8(static_cast<char>(set.probe[k].second));
+    first[k] = splat16(static_cast<char>(set.probe[k].first));
+    second[k] = splat16(static_cast<char>(set.probe[k].second));
     first_at[k] = hay + set.probe[k].first_offset;
     second_at[k] = hay + set.probe[k].second_offset;
   }
   auto block_masks = [&](std::size_t at, std::uint64_t(&masks)[K]) {
-    std::uint64_t any = 0;
+    Bytes16 hit[K];
+    Bytes16 any = splat16(0);
     for (std::size_t k = 0; k < K; ++k) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first_at[k] + at));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(second_at[k] + at));
-      const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(a, first[k]), _mm_cmpeq_epi8(b, second[k]));
-      masks[k] = static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-      any |= masks[k];
+      hit[k] = and16(equal16(load16(first_at[k] + at), first[k]),
+                     equal16(load16(second_at[k] + at), second[k]));
+      any = or16(any, hit[k]);
     }
-    return any;
+    // Most blocks hold no candidate: one test settles them before any mask is formed.
+    if (!any16(any)) return false;
+    for (std::size_t k = 0; k < K; ++k) masks[k] = mask16(hit[k]);
+    return true;
   };
   const std::size_t last = size - set.max_offset - 16;
   std::uint64_t masks[K];
   std::size_t at = 0;
   for (; at <= last; at += 16) {
-    if (block_masks(at, masks) == 0) continue;
+    if (!block_masks(at, masks)) continue;
     if (const std::size_t found = verify_block<K>(set, masks, hay, size, at); found != npos) {
       return found;
     }
   }
   // One overlapping block for the rest, without the positions already seen.
-  if (at < last + 16 && block_masks(last, masks) != 0) {
+  if (at < last + 16 && block_masks(last, masks)) {
     for (std::size_t k = 0; k < K; ++k) masks[k] &= ~std::uint64_t{0} << (at - last);
     return verify_block<K>(set, masks, hay, size, last);
   }
   return npos;
 }
+
+#ifdef METERLY_AVX2
 
 // Where both probe bytes match among the 32 positions at `a` (first byte) and `b` (second).
 __attribute__((target("avx2"))) inline std::uint64_t avx2_pair_hits(const char* a, const char* b,
@@ -236,21 +243,14 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
   return npos;
 }
 
-// METERLY_NO_AVX2 builds the SSE2 path alone, to test it on machines that have AVX2.
-bool cpu_has_avx2() {
-#ifdef METERLY_NO_AVX2
-  constexpr bool allowed = false;
-#else
-  constexpr bool allowed = true;
 #endif
-  static const bool has = allowed && __builtin_cpu_supports("avx2");
-  return has;
-}
 
 template <std::size_t K>
 std::size_t scan_blocks(const Needles& set, const char* hay, std::size_t size) {
-  if (size >= set.max_offset + 64 && cpu_has_avx2()) return scan_avx2<K>(set, hay, size);
-  return scan_sse2<K>(set, hay, size);
+#ifdef METERLY_AVX2
+  if (size >= set.max_offset + 64 && cpu_features().avx2) return scan_avx2<K>(set, hay, size);
+#endif
+  return scan_vector<K>(set, hay, size);
 }
 
 // The first start of any needle (at most NeedleSet::kJoint of them).

@@ -1,6 +1,8 @@
 #include "util/worker_pool.h"
 
 #include <sched.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <new>
@@ -9,14 +11,17 @@
 #include <vector>
 
 unsigned available_processors() {
+#ifdef CPU_COUNT
+  // Where the affinity mask exists (Linux, FreeBSD), `taskset -c 0` means one worker.
   cpu_set_t set;
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof set, &set) == 0) {
     const int count = CPU_COUNT(&set);
     if (count > 0) return static_cast<unsigned>(count);
   }
-  const unsigned hint = std::thread::hardware_concurrency();
-  return hint > 0 ? hint : 1;
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1;
 }
 
 WorkerPool::WorkerPool(unsigned workers) : workers_(workers > 0 ? workers : 1) {}

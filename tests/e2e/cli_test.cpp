@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "support/process.h"
 
 namespace {
@@ -53,7 +55,9 @@ TEST(cli, status_and_texts) {
       {{"--json"}, Out::full_disk, 2, "", no_space},
       {{"session", "--all"}, Out::reader_gone, 0, "", ""},
   };
+  const bool has_full = access("/dev/full", W_OK) == 0;
   for (const auto& c : cases) {
+    if (c.out_to == Out::full_disk && !has_full) continue;
     RunSpec spec;
     spec.args = c.args;
     spec.env = {{"PATH", "/usr/bin:/bin"}, {"HOME", home}, {"TZ", "UTC"}};
@@ -64,6 +68,7 @@ TEST(cli, status_and_texts) {
     EXPECT_EQ(result.out, c.out) << testing::PrintToString(c.args);
     EXPECT_EQ(result.err, c.err) << testing::PrintToString(c.args);
   }
+  if (!has_full) GTEST_SKIP() << "no /dev/full here: the full-disk cases did not run";
 }
 
 }  // namespace

@@ -29,9 +29,10 @@ TEST(determinism, every_view_is_identical_across_runs_and_worker_counts) {
       {"daily"},           {"monthly"},           {"session", "--all"},
       {"daily", "--json"}, {"monthly", "--json"}, {"session", "--json"}};
   for (const auto& args : variants) {
-    std::vector<std::string> one_cpu = {"/usr/bin/taskset", "-c", "0", METERLY_BINARY};
-    one_cpu.insert(one_cpu.end(), args.begin(), args.end());
-    const ProcessResult reference = run_program(one_cpu, make_spec({}, env));
+    // One worker where an affinity mask allows it; elsewhere runs are still compared.
+    RunSpec one_cpu = make_spec(args, env);
+    one_cpu.one_processor = true;
+    const ProcessResult reference = run_meterly(one_cpu);
     ASSERT_EQ(reference.status, 0) << reference.err;
     // A home without both agents would make the comparison vacuous for one of them.
     ASSERT_NE(reference.out.find("claude"), std::string::npos) << reference.out;

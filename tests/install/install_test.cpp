@@ -47,7 +47,7 @@ TEST_F(install, installed_binary_answers_help_and_version) {
     const ProcessResult result = run_plain({at("bin/meterly"), arg});
     EXPECT_EQ(result.status, 0) << arg;
     EXPECT_NE(result.out, "") << arg;
-    EXPECT_EQ(result.out, run_plain({METERLY_BINARY, arg}).out) << arg;
+    EXPECT_EQ(result.out, run_plain({meterly_binary(), arg}).out) << arg;
   }
 }
 
@@ -60,7 +60,7 @@ TEST_F(install, bash_registers_the_completion) {
 }
 
 TEST_F(install, manual_page_formats_without_a_warning_and_names_this_version) {
-  const std::string version = run_plain({METERLY_BINARY, "--version"}).out;
+  const std::string version = run_plain({meterly_binary(), "--version"}).out;
   const std::string title = "\"meterly " + version.substr(0, version.find('\n')) + "\"";
   EXPECT_NE(read_file(at("share/man/man1/meterly.1")).find(title), std::string::npos) << title;
   const ProcessResult result =

@@ -32,7 +32,8 @@ TEST(line_reader, matches_naive_filter_across_buffer_boundaries) {
         line += rng() % rarity == 0 ? kNeedles[rng() % kNeedles.size()]
                                     : alphabet.substr(rng() % alphabet.size(), 1);
       content += line += sweep || left > 1 || rng() % 2 == 0 ? "\n" : "";
-      if (std::ranges::any_of(kNeedles, [&](auto n) { return line.find(n) != line.npos; }))
+      if (std::any_of(kNeedles.begin(), kNeedles.end(),
+                      [&](auto n) { return line.find(n) != line.npos; }))
         expected.push_back(line);
     }
     write_file(path, content);

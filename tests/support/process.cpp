@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+extern char** environ;
 
 namespace {
 
@@ -49,42 +52,113 @@ bool drain(int fd_out, int fd_err, std::string& out, std::string& err,
   return true;
 }
 
+// A pipe whose ends are not inherited by other children (pipe2 is not everywhere).
+bool make_pipe(int (&fds)[2]) {
+  if (pipe(fds) != 0) return false;
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+  return true;
+}
+
+// A pseudo-terminal pair in raw mode, so "\n" passes through instead of becoming "\r\n".
+bool make_terminal(int (&fds)[2]) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return false;
+  const char* name = grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : nullptr;
+  const int slave = name != nullptr ? open(name, O_RDWR | O_NOCTTY) : -1;
+  termios mode{};
+  if (slave < 0 || tcgetattr(slave, &mode) != 0) {
+    close(master);
+    if (slave >= 0) close(slave);
+    return false;
+  }
+  mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
+  tcsetattr(slave, TCSANOW, &mode);
+  fcntl(master, F_SETFD, FD_CLOEXEC);
+  fcntl(slave, F_SETFD, FD_CLOEXEC);
+  fds[0] = master;
+  fds[1] = slave;
+  return true;
+}
+
+#ifdef CPU_COUNT
+// Keeps the calling thread, and so the children it starts, on its first allowed processor.
+class OneProcessor {
+ public:
+  explicit OneProcessor(bool wanted) {
+    cpu_set_t one;
+    if (!wanted || sched_getaffinity(0, sizeof saved_, &saved_) != 0) return;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+      if (CPU_ISSET(cpu, &saved_)) {
+        CPU_SET(cpu, &one);
+        break;
+      }
+    }
+    active_ = sched_setaffinity(0, sizeof one, &one) == 0;
+  }
+  ~OneProcessor() {
+    if (active_) sched_setaffinity(0, sizeof saved_, &saved_);
+  }
+  OneProcessor(const OneProcessor&) = delete;
+  OneProcessor& operator=(const OneProcessor&) = delete;
+
+ private:
+  cpu_set_t saved_;
+  bool active_ = false;
+};
+#else
+// No affinity mask here: the child sees every processor.
+struct OneProcessor {
+  explicit OneProcessor(bool) {}
+};
+#endif
+
+// The helper is built for the machine the tests are built for, which may be emulated (no
+// program started from an emulated one is emulated too): it is used only where it starts.
+bool peak_rss_helper_runs() {
+  static const bool runs = [] {
+    std::string path = METERLY_PEAK_RSS;
+    char* argv[] = {path.data(), nullptr};
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }();
+  return runs;
+}
+
 }  // namespace
+
+std::string meterly_binary() {
+  const char* given = std::getenv("METERLY_TEST_BINARY");
+  return given != nullptr && *given != '\0' ? given : METERLY_BINARY;
+}
 
 ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& spec) {
   int out_pipe[2];
   int err_pipe[2];
-  int master = -1;
-  int slave = -1;
-  if (spec.terminal) {
-    // Raw mode: the terminal passes "\n" through instead of turning it into "\r\n".
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return {};
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
-    out_pipe[0] = master;
-    out_pipe[1] = slave;
-  } else if (pipe2(out_pipe, O_CLOEXEC) != 0) {
-    return {};
-  } else if (spec.slow_nonblocking_reader) {
+  if (spec.terminal ? !make_terminal(out_pipe) : !make_pipe(out_pipe)) return {};
+  if (!spec.terminal && spec.slow_nonblocking_reader) {
     fcntl(out_pipe[1], F_SETFL, O_NONBLOCK);  // shared with the child's standard output
   }
-  if (pipe2(err_pipe, O_CLOEXEC) != 0) return {};
+  if (!make_pipe(err_pipe)) return {};
 
   std::vector<std::string> env_text;
   for (const auto& [key, value] : spec.env) env_text.push_back(key + "=" + value);
   std::vector<char*> envp;
   for (auto& entry : env_text) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  // A child's peak memory as the kernel reports it includes its parent's pages at exec time, so
-  // the figure is taken by GNU time from a grandchild when it is installed.
+  // Started through a small helper, which takes the child's own peak memory figure.
   std::vector<std::string> args = argv;
   char rss_path[] = "/tmp/meterly-rss-XXXXXX";
   int rss_fd = -1;
-  if (access("/usr/bin/time", X_OK) == 0 && (rss_fd = mkstemp(rss_path)) >= 0) {
+  if (peak_rss_helper_runs() && (rss_fd = mkstemp(rss_path)) >= 0) {
     close(rss_fd);
-    args.insert(args.begin(), {"/usr/bin/time", "-f", "%M", "-o", rss_path});
+    args.insert(args.begin(), {METERLY_PEAK_RSS, rss_path});
   }
   std::vector<char*> argp;
   for (auto& arg : args) argp.push_back(arg.data());
@@ -93,7 +167,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   int broken[2] = {-1, -1};
-  if (spec.stdout_reader_gone && pipe2(broken, O_CLOEXEC) == 0) {
+  if (spec.stdout_reader_gone && make_pipe(broken)) {
     close(broken[0]);
     posix_spawn_file_actions_adddup2(&actions, broken[1], STDOUT_FILENO);
   } else if (!spec.stdout_path.empty()) {
@@ -110,10 +184,11 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
-  // Its own process group, so a timeout reaches the command under GNU time too.
+  // Its own process group, so a timeout reaches the command under the helper too.
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
+  const OneProcessor pinned(spec.one_processor);
   const int spawned = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
@@ -139,11 +214,11 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   result.wall_seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   result.peak_rss_kib = usage.ru_maxrss;
+#ifdef __APPLE__
+  result.peak_rss_kib /= 1024;  // bytes there, KiB everywhere else
+#endif
   if (rss_fd >= 0) {
-    // The last line holds the figure; a line before it may tell how the command ended.
-    const std::string text = read_file(rss_path);
-    const std::size_t start = text.find_last_of('\n', text.size() >= 2 ? text.size() - 2 : 0);
-    const long measured = std::atol(text.c_str() + (start == std::string::npos ? 0 : start + 1));
+    const long measured = std::atol(read_file(rss_path).c_str());
     if (measured > 0) result.peak_rss_kib = measured;
     unlink(rss_path);
   }
@@ -152,7 +227,7 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
 }
 
 ProcessResult run_meterly(const RunSpec& spec) {
-  std::vector<std::string> argv{METERLY_BINARY};
+  std::vector<std::string> argv{meterly_binary()};
   argv.insert(argv.end(), spec.args.begin(), spec.args.end());
   return run_program(argv, spec);
 }

@@ -23,9 +23,14 @@ struct RunSpec {
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
   bool slow_nonblocking_reader = false;  // a non-blocking pipe that the test reads slowly
   int timeout_seconds = 120;             // the child is killed (status 128 + 9) when it runs longer
+  bool one_processor = false;            // the child may run on one processor only, where it can be
 };
 
-/// Runs the built meterly binary and waits for it.
+/// The program under test: $METERLY_TEST_BINARY when set (a cross-built or static build, or a
+/// script running one under an emulator), else the one built with the tests.
+std::string meterly_binary();
+
+/// Runs meterly_binary() and waits for it.
 ProcessResult run_meterly(const RunSpec& spec);
 
 /// Runs any program (argv[0] a path) with the same plumbing.

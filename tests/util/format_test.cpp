@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 template <typename T>
 using Cases = std::initializer_list<std::pair<T, std::string>>;
@@ -41,3 +44,32 @@ TEST(format, utc_timestamp_floors_instants_before_the_epoch) {
        {INT64_MIN, "-292275055-05-16T16:47:04.192Z"}}) EXPECT_EQ(format_utc_timestamp(t), text);
 }
 // clang-format on
+
+TEST(format, exact_fallback_matches_to_chars_byte_for_byte) {
+  // Random bit patterns reach every exponent, subnormals and both signs; the listed values are
+  // ties, carries into a new digit and the extremes.
+  std::mt19937_64 rng(16);
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.5,
+                                1.5,
+                                2.5,
+                                0.125,
+                                0.375,
+                                9.995,
+                                99.5,
+                                999999.5,
+                                1e308,
+                                5e-324,
+                                -1e-7,
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::quiet_NaN()};
+  for (int i = 0; i < 2000; ++i) values.push_back(std::bit_cast<double>(rng()));
+  for (int i = 0; i < 5000; ++i) values.push_back(static_cast<double>(rng() % 100000000) / 1e6);
+  for (const double x : values) {
+    for (const int decimals : {0, 2, 6, static_cast<int>(rng() % 40)}) {
+      EXPECT_EQ(format_fixed_exact(x, decimals), format_fixed(x, decimals)) << x << " " << decimals;
+    }
+  }
+}
