@@ -121,6 +121,8 @@ std::string format_fixed(double x, int decimals) {
     __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ < 130300
   return format_fixed_exact(x, decimals);
 #else
+  // Libraries spell the non-finite values differently ("-nan(ind)" in libc++); one spelling.
+  if (!std::isfinite(x)) return format_fixed_exact(x, decimals);
   if (decimals < 0) decimals = 0;
   // std::to_chars prints the exact binary value rounded once, ties to even, in any locale.
   // The largest double has 309 integer digits; the sign and point need two more.
