@@ -9,7 +9,7 @@
 #include "claude/key_index.h"
 #include "claude/transcript_line.h"
 #include "pricing/price.h"
-#include "time/timestamp.h"
+#include "time/calendar.h"
 #include "util/text.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "main/usage_event.h"
 #include "report/state.h"
 #include "sources/line_reader.h"
-#include "time/timestamp.h"
+#include "time/calendar.h"
 
 /// The three counts of one usage object in a token report.
 struct RolloutUsage {

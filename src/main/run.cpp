@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <new>
 #include <string>
 #include <string_view>
@@ -19,6 +18,7 @@
 #include "report/order.h"
 #include "report/table_report.h"
 #include "sources/discovery.h"
+#include "time/calendar.h"
 #include "util/table.h"
 #include "util/text.h"
 
@@ -107,7 +107,7 @@ std::string render(const ReportState& state, const RunOptions& options, std::uin
 int report(const RunOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   // The zone is loaded once, here, before any worker holds a descriptor it might need.
-  tzset();
+  prepare_local_calendar();
   const Environment env = Environment::from_process();
   const auto claude = static_cast<std::uint8_t>(AgentKind::claude);
   const auto codex = static_cast<std::uint8_t>(AgentKind::codex);

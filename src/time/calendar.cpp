@@ -2,6 +2,7 @@
 #include <ctime>
 #include <optional>
 
+#include "time/calendar.h"
 #include "time/timestamp.h"
 
 namespace {
@@ -29,16 +30,17 @@ std::optional<LocalClock> read_local_clock(std::int64_t seconds) {
                     out.tm_hour * std::int64_t{3600} + out.tm_min * 60 + out.tm_sec};
 }
 
-CivilDate utc_date(std::int64_t seconds) {
-  return civil_from_days(floor_div(seconds, kSecondsPerDay));
-}
-
 // Local clock minus UTC at an instant; nothing when it is unknown or lands on a leap second.
 std::optional<std::int64_t> utc_offset(std::int64_t seconds) {
   const auto clock = read_local_clock(seconds);
   if (!clock || clock->second_of_day >= kSecondsPerDay) return std::nullopt;
   const std::int64_t days = days_from_civil(clock->date.year, clock->date.month, clock->date.day);
   return days * kSecondsPerDay + clock->second_of_day - seconds;
+}
+
+const ZoneChanges& process_zone() {
+  static const ZoneChanges zone = load_process_zone();
+  return zone;
 }
 
 }  // namespace
@@ -70,9 +72,22 @@ CivilDate local_date(std::int64_t seconds) {
   return utc_date(seconds);
 }
 
+CivilDate utc_date(std::int64_t seconds) {
+  return civil_from_days(floor_div(seconds, kSecondsPerDay));
+}
+
+LocalCalendar::LocalCalendar() : LocalCalendar(process_zone()) {}
+
+LocalCalendar::LocalCalendar(const ZoneChanges& zone) : zone_(&zone), trusted_(zone.known) {}
+
 CivilDate LocalCalendar::date_of(std::int64_t seconds) {
   if (day_first_ <= seconds && seconds <= day_last_) return day_;
-  if (!cover(seconds)) return local_date(seconds);
+  if (!cover(seconds)) {
+    // Consecutive events often share a second.
+    day_first_ = day_last_ = seconds;
+    day_ = local_date(seconds);
+    return day_;
+  }
   const std::int64_t days = floor_div(seconds + span_offset_, kSecondsPerDay);
   day_first_ = std::max(span_first_, days * kSecondsPerDay - span_offset_);
   day_last_ = std::min(span_last_, (days + 1) * kSecondsPerDay - 1 - span_offset_);
@@ -81,35 +96,24 @@ CivilDate LocalCalendar::date_of(std::int64_t seconds) {
 }
 
 bool LocalCalendar::cover(std::int64_t seconds) {
-  const bool have = span_first_ <= span_last_;
-  if (have && seconds < span_first_ && seconds >= span_first_ - kReachSeconds) {
-    return walk(seconds);
+  if (span_first_ <= seconds && seconds <= span_last_) return true;
+  if (!trusted_ || seconds < -kZoneReach || seconds > kZoneReach) return false;
+  const ChangeFreeStretch stretch = change_free_stretch(*zone_, seconds);
+  const std::optional<std::int64_t> first = utc_offset(stretch.first);
+  const std::optional<std::int64_t> last = utc_offset(stretch.last);
+  if (!first || !last) return false;
+  if (*first != *last) {
+    // The zone changes where its files or rule say it does not: they were misread.
+    trusted_ = false;
+    return false;
   }
-  if (!have || seconds < span_first_ || seconds > span_last_ + kReachSeconds) {
-    const std::optional<std::int64_t> offset = utc_offset(seconds);
-    if (!offset) return false;
-    span_first_ = span_last_ = seconds;
-    span_offset_ = *offset;
-  }
-  // A step beyond: the events that follow in a log mostly fall there.
-  walk(seconds + kProbeSeconds);
-  return span_first_ <= seconds && seconds <= span_last_;
+  span_first_ = stretch.first;
+  span_last_ = stretch.last;
+  span_offset_ = *first;
+  return true;
 }
 
-bool LocalCalendar::walk(std::int64_t to) {
-  const bool forward = to > span_last_;
-  for (std::int64_t from = forward ? span_last_ : span_first_; from != to;) {
-    const std::int64_t at =
-        forward ? std::min(from + kProbeSeconds, to) : std::max(from - kProbeSeconds, to);
-    const std::optional<std::int64_t> offset = utc_offset(at);
-    if (!offset) return false;
-    if (*offset != span_offset_) {
-      span_first_ = span_last_ = at;
-      span_offset_ = *offset;
-    } else {
-      (forward ? span_last_ : span_first_) = at;
-    }
-    from = at;
-  }
-  return true;
+void prepare_local_calendar() {
+  tzset();
+  process_zone();
 }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstddef>
 
+#include "time/calendar.h"
+
 namespace {
 
 constexpr std::size_t kClockLength = 19;  // "YYYY-MM-DDTHH:MM:SS"

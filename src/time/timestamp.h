@@ -21,38 +21,7 @@ struct CivilDate {
   bool operator==(const CivilDate&) const = default;
 };
 
-/// Remembers a stretch of time over which the local clock keeps one offset from UTC, so the many
-/// events of one session cost a few calls into the C library. The stretch is proved by asking at
-/// most kProbeSeconds apart: two such probes that read one offset show it held between them as
-/// long as no offset is taken for less than that. Zones may change their offset twice a day or
-/// more; none we know of keeps one for under an hour. One per thread; it assumes the process's
-/// zone stays put.
-class LocalCalendar {
- public:
-  static constexpr std::int64_t kProbeSeconds = 3600;
-
-  /// The same date as local_date(seconds).
-  CivilDate date_of(std::int64_t seconds);
-
- private:
-  static constexpr std::int64_t kReachSeconds = 8 * kProbeSeconds;
-
-  // Makes the span hold `seconds`, walking there from a span close by or starting afresh; false
-  // when the C library cannot tell the offset.
-  bool cover(std::int64_t seconds);
-  // Moves the nearer end of the span to `to`, probing at most a step apart; a probe that reads
-  // another offset starts the span afresh there. False when a probe fails.
-  bool walk(std::int64_t to);
-
-  // Instants known to read with one offset from UTC, and that offset.
-  std::int64_t span_first_ = 1;
-  std::int64_t span_last_ = 0;
-  std::int64_t span_offset_ = 0;
-  // The part of one local day inside the span, and its date.
-  std::int64_t day_first_ = 1;
-  std::int64_t day_last_ = 0;
-  CivilDate day_;
-};
+class LocalCalendar;
 
 /// Reads "YYYY-MM-DDTHH:MM:SS[.fff...]" at fixed positions, as UTC whatever zone follows.
 std::optional<TimestampParts> parse_timestamp(std::string_view text);
@@ -70,3 +39,6 @@ CivilDate civil_from_days(std::int64_t days);
 
 /// The local calendar date of an instant, or its UTC date when the C library cannot tell.
 CivilDate local_date(std::int64_t seconds);
+
+/// The UTC calendar date of an instant.
+CivilDate utc_date(std::int64_t seconds);

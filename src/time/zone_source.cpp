@@ -1,0 +1,107 @@
+// Which zone the C library uses: the one place that knows where each platform keeps its files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "time/zone.h"
+
+namespace {
+
+// Real zone files are below 200 KiB; a larger one is read by the C library alone.
+constexpr std::size_t kMaxZoneFileSize = std::size_t{4} << 20;
+
+enum class ZoneFile { absent, read, unknown };
+
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+std::string zone_directory() {
+#if defined(__GLIBC__)
+  if (const char* dir = std::getenv("TZDIR"); dir != nullptr && *dir != '\0') return dir;
+  return "/usr/share/zoneinfo";
+#elif defined(__APPLE__)
+  return "/var/db/timezone/zoneinfo";
+#else
+  return "/usr/share/zoneinfo";
+#endif
+}
+
+// What the C library finds at `path`: nothing it can open, a zone file, or something we cannot
+// be sure it reads as we do.
+ZoneFile read_zone_path(const std::string& path, ZoneChanges& changes) {
+  // Non-blocking: a FIFO named by TZ must not hang the run.
+  const Descriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
+  if (file.fd < 0) {
+    const bool missing = errno == ENOENT || errno == ENOTDIR || errno == EACCES ||
+                         errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR;
+    return missing ? ZoneFile::absent : ZoneFile::unknown;
+  }
+  struct stat info {};
+  if (fstat(file.fd, &info) != 0) return ZoneFile::unknown;
+  if (S_ISDIR(info.st_mode)) return ZoneFile::absent;
+  if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > kMaxZoneFileSize) {
+    return ZoneFile::unknown;
+  }
+  const auto size = static_cast<std::size_t>(info.st_size);
+  const auto bytes = std::make_unique<char[]>(size + 1);
+  std::size_t have = 0;
+  // One byte more than stat said, to notice a file that grew.
+  while (have <= size) {
+    const ssize_t n = read(file.fd, bytes.get() + have, size + 1 - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ZoneFile::unknown;
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  const std::string_view content(bytes.get(), have);
+  if (have != size) return ZoneFile::unknown;
+  // The libraries take a file without the magic for no zone file at all.
+  if (!content.starts_with("TZif")) return ZoneFile::absent;
+  return read_zone_file(content, changes) ? ZoneFile::read : ZoneFile::unknown;
+}
+
+}  // namespace
+
+ZoneChanges load_process_zone() {
+  ZoneChanges changes;
+  const char* tz = std::getenv("TZ");
+  std::string_view name = tz == nullptr ? "/etc/localtime" : tz;
+  if (tz != nullptr && name.empty()) {
+#if defined(__GLIBC__)
+    name = "Universal";  // glibc's name for an empty TZ; the others take UTC outright
+#else
+    changes.known = true;
+    return changes;
+#endif
+  }
+  if (name.starts_with(':')) name.remove_prefix(1);
+  if (name.empty()) return changes;
+  const std::string path =
+      name.front() == '/' ? std::string(name) : zone_directory() + "/" + std::string(name);
+  switch (read_zone_path(path, changes)) {
+    case ZoneFile::read:
+      changes.known = true;
+      return changes;
+    case ZoneFile::unknown:
+      return changes;
+    case ZoneFile::absent:
+      break;
+  }
+  // No file: the C library reads the name as a rule, and with no TZ or an empty one takes UTC.
+  if (tz == nullptr || name == "Universal") {
+    changes.known = true;
+  } else if (const std::optional<ZoneRule> rule = parse_zone_rule(name)) {
+    changes.rules.push_back(*rule);
+    changes.known = true;
+  }
+  return changes;
+}
