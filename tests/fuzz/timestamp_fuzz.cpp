@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "time/calendar.h"
 #include "time/timestamp.h"
 #include "util/format.h"
 

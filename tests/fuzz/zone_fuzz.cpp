@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::int64_t s : probes) {
     const ChangeFreeStretch stretch = change_free_stretch(changes, s);
     CHECK(stretch.first <= s && s <= stretch.last);
-    const auto inside = std::upper_bound(changes.instants.begin(), changes.instants.end(),
-                                         stretch.first);
+    const auto inside =
+        std::upper_bound(changes.instants.begin(), changes.instants.end(), stretch.first);
     CHECK(inside == changes.instants.end() || *inside > stretch.last);
   }
   return 0;
