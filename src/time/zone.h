@@ -32,7 +32,14 @@ struct ZoneChanges {
   bool known = false;
   std::vector<std::int64_t> instants;  // ascending, each the first second of a new offset
   std::vector<ZoneRule> rules;         // each may change the clock twice in every year
+  // Instants between these two have every change and every UTC year's start among `instants`.
+  std::int64_t folded_first = 1;
+  std::int64_t folded_last = 0;
 };
+
+/// Adds the changes of the rules and the start of each year from `first_year` to `last_year` to
+/// the instants, so that finding a stretch in those years is one search.
+void fold_rule_changes(ZoneChanges& changes, std::int64_t first_year, std::int64_t last_year);
 
 /// The stretch around an instant that holds no change, as first and last second.
 struct ChangeFreeStretch {

@@ -128,6 +128,19 @@ std::int64_t rule_day_in(const RuleDay& rule, std::int64_t year) {
   return first + day;
 }
 
+// Calls `use` with every instant at which `rule` may change the clock for the days of `year`. A
+// change is local time, read with the offset before it; taking both offsets for both changes
+// covers every way a library may read the rule.
+template <typename Use>
+void for_each_rule_change(const ZoneRule& rule, std::int64_t year, Use use) {
+  if (!rule.has_daylight) return;
+  for (const RuleDay* day : {&rule.start, &rule.end}) {
+    const std::int64_t local = rule_day_in(*day, year) * kSecondsPerDay + day->seconds;
+    use(local - rule.standard_offset);
+    use(local - rule.daylight_offset);
+  }
+}
+
 }  // namespace
 
 std::optional<ZoneRule> parse_zone_rule(std::string_view text) {
@@ -147,29 +160,43 @@ std::optional<ZoneRule> parse_zone_rule(std::string_view text) {
   return rule;
 }
 
+void fold_rule_changes(ZoneChanges& changes, std::int64_t first_year, std::int64_t last_year) {
+  std::vector<std::int64_t>& instants = changes.instants;
+  const std::size_t before = instants.size();
+  for (std::int64_t year = first_year; year <= last_year; ++year) {
+    instants.push_back(days_from_civil(year, 1, 1) * kSecondsPerDay);
+    for (const ZoneRule& rule : changes.rules) {
+      for_each_rule_change(rule, year, [&](std::int64_t change) { instants.push_back(change); });
+    }
+  }
+  std::sort(instants.begin() + static_cast<std::ptrdiff_t>(before), instants.end());
+  std::inplace_merge(instants.begin(), instants.begin() + static_cast<std::ptrdiff_t>(before),
+                     instants.end());
+  instants.erase(std::unique(instants.begin(), instants.end()), instants.end());
+  // A year's changes may spill into the years either side, so the first and last are not whole.
+  changes.folded_first = days_from_civil(first_year + 1, 1, 1) * kSecondsPerDay;
+  changes.folded_last = days_from_civil(last_year, 1, 1) * kSecondsPerDay - 1;
+}
+
 ChangeFreeStretch change_free_stretch(const ZoneChanges& changes, std::int64_t seconds) {
+  const auto& instants = changes.instants;
+  const auto after = std::upper_bound(instants.begin(), instants.end(), seconds);
+  if (changes.folded_first <= seconds && seconds <= changes.folded_last) {
+    return {*(after - 1), *after - 1};
+  }
   // Every UTC year starts a stretch: glibc reads a rule for the UTC year of the instant, so its
   // clock may change there, and it bounds the stretches of a zone that never changes.
   const std::int64_t year = utc_date(seconds).year;
   std::int64_t first = days_from_civil(year, 1, 1) * kSecondsPerDay;
   std::int64_t next = days_from_civil(year + 1, 1, 1) * kSecondsPerDay;
-  const auto& instants = changes.instants;
-  const auto after = std::upper_bound(instants.begin(), instants.end(), seconds);
   if (after != instants.end()) next = std::min(next, *after);
   if (after != instants.begin()) first = std::max(first, *(after - 1));
   for (const ZoneRule& rule : changes.rules) {
-    if (!rule.has_daylight) continue;
-    // A change is local time, read with the offset before it; taking both offsets for both
-    // changes, and the years either side, covers every way a library may read the rule.
     for (std::int64_t y = year - 1; y <= year + 1; ++y) {
-      for (const RuleDay* day : {&rule.start, &rule.end}) {
-        const std::int64_t local = rule_day_in(*day, y) * kSecondsPerDay + day->seconds;
-        for (const std::int64_t offset : {rule.standard_offset, rule.daylight_offset}) {
-          const std::int64_t change = local - offset;
-          if (change <= seconds) first = std::max(first, change);
-          if (change > seconds) next = std::min(next, change);
-        }
-      }
+      for_each_rule_change(rule, y, [&](std::int64_t change) {
+        if (change <= seconds) first = std::max(first, change);
+        if (change > seconds) next = std::min(next, change);
+      });
     }
   }
   return {first, next - 1};

@@ -69,9 +69,7 @@ ZoneFile read_zone_path(const std::string& path, ZoneChanges& changes) {
   return read_zone_file(content, changes) ? ZoneFile::read : ZoneFile::unknown;
 }
 
-}  // namespace
-
-ZoneChanges load_process_zone() {
+ZoneChanges read_process_zone() {
   ZoneChanges changes;
   const char* tz = std::getenv("TZ");
   std::string_view name = tz == nullptr ? "/etc/localtime" : tz;
@@ -103,5 +101,14 @@ ZoneChanges load_process_zone() {
     changes.rules.push_back(*rule);
     changes.known = true;
   }
+  return changes;
+}
+
+}  // namespace
+
+ZoneChanges load_process_zone() {
+  ZoneChanges changes = read_process_zone();
+  // Logs are written in these years; the rules of others are worked out when met.
+  fold_rule_changes(changes, 1900, 2200);
   return changes;
 }
