@@ -38,8 +38,23 @@ std::optional<std::int64_t> utc_offset(std::int64_t seconds) {
   return days * kSecondsPerDay + clock->second_of_day - seconds;
 }
 
+enum class Check { agreed, unknown, disagreed };
+
+// The stretch around `seconds` with its offset, as long as the C library reads one offset at both
+// of its ends.
+Check check_stretch(const ZoneChanges& zone, std::int64_t seconds, CheckedStretch& checked) {
+  const ChangeFreeStretch stretch = change_free_stretch(zone, seconds);
+  const std::optional<std::int64_t> first = utc_offset(stretch.first);
+  const std::optional<std::int64_t> last = utc_offset(stretch.last);
+  if (!first || !last) return Check::unknown;
+  // Otherwise the zone changes where its files or rule say it does not: they were misread.
+  if (*first != *last) return Check::disagreed;
+  checked = {stretch.first, stretch.last, *first};
+  return Check::agreed;
+}
+
 const ZoneChanges& process_zone() {
-  static const ZoneChanges zone = load_process_zone();
+  static const ZoneChanges zone = learn_process_zone(std::time(nullptr));
   return zone;
 }
 
@@ -98,19 +113,41 @@ CivilDate LocalCalendar::date_of(std::int64_t seconds) {
 bool LocalCalendar::cover(std::int64_t seconds) {
   if (span_first_ <= seconds && seconds <= span_last_) return true;
   if (!trusted_ || seconds < -kZoneReach || seconds > kZoneReach) return false;
-  const ChangeFreeStretch stretch = change_free_stretch(*zone_, seconds);
-  const std::optional<std::int64_t> first = utc_offset(stretch.first);
-  const std::optional<std::int64_t> last = utc_offset(stretch.last);
-  if (!first || !last) return false;
-  if (*first != *last) {
-    // The zone changes where its files or rule say it does not: they were misread.
-    trusted_ = false;
-    return false;
+  const std::vector<CheckedStretch>& checked = zone_->checked;
+  CheckedStretch stretch;
+  if (!checked.empty() && checked.front().first <= seconds && seconds <= checked.back().last) {
+    stretch =
+        *(std::upper_bound(checked.begin(), checked.end(), seconds,
+                           [](std::int64_t s, const CheckedStretch& c) { return s < c.first; }) -
+          1);
+  } else {
+    const Check check = check_stretch(*zone_, seconds, stretch);
+    if (check == Check::disagreed) trusted_ = false;
+    if (check != Check::agreed) return false;
   }
   span_first_ = stretch.first;
   span_last_ = stretch.last;
-  span_offset_ = *first;
+  span_offset_ = stretch.offset;
   return true;
+}
+
+ZoneChanges learn_process_zone(std::int64_t now) {
+  ZoneChanges zone = load_process_zone();
+  if (!zone.known) return zone;
+  // Logs of the last few years, and a clock set a little wrong.
+  now = std::clamp(now, -kZoneReach / 2, kZoneReach / 2);
+  for (std::int64_t t = now - 5 * 366 * kSecondsPerDay; t <= now + 366 * kSecondsPerDay;) {
+    CheckedStretch stretch;
+    const Check check = check_stretch(zone, t, stretch);
+    if (check != Check::agreed) {
+      zone.known = check != Check::disagreed;
+      zone.checked.clear();
+      break;
+    }
+    zone.checked.push_back(stretch);
+    t = stretch.last + 1;
+  }
+  return zone;
 }
 
 void prepare_local_calendar() {

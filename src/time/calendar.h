@@ -39,5 +39,8 @@ class LocalCalendar {
   CivilDate day_;
 };
 
+/// The changes of the process's zone, with the stretches of the years around `now` checked.
+ZoneChanges learn_process_zone(std::int64_t now);
+
 /// Loads the C library's zone and the process's zone changes before workers need them.
 void prepare_local_calendar();

@@ -24,6 +24,13 @@ struct ZoneRule {
   RuleDay end;
 };
 
+/// A stretch of time over which the C library's clock keeps one offset, checked at both ends.
+struct CheckedStretch {
+  std::int64_t first = 0;
+  std::int64_t last = 0;
+  std::int64_t offset = 0;
+};
+
 /// Instants at which the local clock may change its offset from UTC: every instant at which the
 /// C library's clock does, and some at which it keeps its offset. Knowing more than it does costs
 /// a little time; knowing less would give wrong dates, so what cannot be read with certainty
@@ -35,6 +42,8 @@ struct ZoneChanges {
   // Instants between these two have every change and every UTC year's start among `instants`.
   std::int64_t folded_first = 1;
   std::int64_t folded_last = 0;
+  // Stretches back to back, already checked; they spare each reader of recent logs the C library.
+  std::vector<CheckedStretch> checked;
 };
 
 /// Adds the changes of the rules and the start of each year from `first_year` to `last_year` to

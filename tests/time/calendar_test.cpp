@@ -162,7 +162,9 @@ void expect_agreement(const ZoneCase& zone) {
     setenv("TZ", zone.name, 1);
   }
   tzset();
-  const ZoneChanges changes = load_process_zone();
+  // Stretches checked in advance hold the changes of 2024 and 2025, not the earlier ones.
+  const ZoneChanges changes = learn_process_zone(kDay100);
+  EXPECT_EQ(changes.checked.empty(), !zone.cached) << zone.name;
   LocalCalendar calendar(changes);
   std::optional<std::int64_t> wrong;
   const auto check = [&](std::int64_t t) {
