@@ -116,10 +116,8 @@ bool LocalCalendar::cover(std::int64_t seconds) {
   const std::vector<CheckedStretch>& checked = zone_->checked;
   CheckedStretch stretch;
   if (!checked.empty() && checked.front().first <= seconds && seconds <= checked.back().last) {
-    stretch =
-        *(std::upper_bound(checked.begin(), checked.end(), seconds,
-                           [](std::int64_t s, const CheckedStretch& c) { return s < c.first; }) -
-          1);
+    const auto starts_after = [](std::int64_t s, const CheckedStretch& c) { return s < c.first; };
+    stretch = *(std::upper_bound(checked.begin(), checked.end(), seconds, starts_after) - 1);
   } else {
     const Check check = check_stretch(*zone_, seconds, stretch);
     if (check == Check::disagreed) trusted_ = false;

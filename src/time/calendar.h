@@ -7,10 +7,10 @@
 
 /// Gives local_date(seconds) for the many events of a log at a few calls into the C library,
 /// which takes a lock in glibc. It remembers a stretch of time with one offset from UTC: the
-/// zone's files or TZ rule tell where the offset may change, however briefly, and the C library
-/// is asked at both ends and in between. When the zone cannot be read with certainty, or the C
-/// library disagrees with what was read, every distinct second goes to the C library. One per
-/// thread; it assumes the process's zone stays put.
+/// zone's file or TZ rule tells where the offset may change, however briefly, and the C library
+/// confirms the offset at both ends. When the zone cannot be read with certainty, or the C library
+/// disagrees with what was read, every distinct second goes to the C library. One per thread; it
+/// assumes the process's zone stays put.
 class LocalCalendar {
  public:
   /// For the process's zone, learnt once.

@@ -37,7 +37,7 @@ struct CheckedStretch {
 /// leaves `known` false.
 struct ZoneChanges {
   bool known = false;
-  std::vector<std::int64_t> instants;  // ascending, each the first second of a new offset
+  std::vector<std::int64_t> instants;  // ascending, each the first second of a possibly new offset
   std::vector<ZoneRule> rules;         // each may change the clock twice in every year
   // Instants between these two have every change and every UTC year's start among `instants`.
   std::int64_t folded_first = 1;
@@ -68,7 +68,7 @@ bool read_zone_file(std::string_view bytes, ZoneChanges& changes);
 /// never crosses the start of a UTC year.
 ChangeFreeStretch change_free_stretch(const ZoneChanges& changes, std::int64_t seconds);
 
-/// About ±100 million years, where every year's first second fits comfortably in 64 bits.
+/// About ±70 million years, where every year's first second fits comfortably in 64 bits.
 inline constexpr std::int64_t kZoneReach = std::int64_t{1} << 51;
 
 /// The changes of the zone the C library uses for this process, from TZ and the zone files.
