@@ -52,7 +52,7 @@ std::string zone_file(const ZoneFileSpec& spec) {
     out += big_endian(static_cast<std::uint32_t>(offset), 4) + '\0' + '\0';
   }
   out += std::string("ZZZ") + '\0';
-  for (std::uint32_t i = 0; i < spec.leap_count; ++i) out += big_endian(0, 12);
+  for (std::uint32_t i = 0; i < spec.leap_count; ++i) out += big_endian(0, 8) + big_endian(0, 4);
   return out + "\n" + spec.footer + "\n";
 }
 
