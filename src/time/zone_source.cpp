@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "time/zone.h"
 
@@ -24,14 +25,29 @@ struct Descriptor {
   }
 };
 
-std::string zone_directory() {
+// The directories the C library looks in for a zone file, in its order.
+std::vector<std::string> zone_directories() {
 #if defined(__GLIBC__)
-  if (const char* dir = std::getenv("TZDIR"); dir != nullptr && *dir != '\0') return dir;
-  return "/usr/share/zoneinfo";
+  if (const char* dir = std::getenv("TZDIR"); dir != nullptr && *dir != '\0') return {dir};
+  return {"/usr/share/zoneinfo"};
 #elif defined(__APPLE__)
-  return "/var/db/timezone/zoneinfo";
+  return {"/var/db/timezone/zoneinfo"};
+#elif defined(__linux__)
+  return {"/usr/share/zoneinfo", "/share/zoneinfo", "/etc/zoneinfo"};  // musl
 #else
-  return "/usr/share/zoneinfo";
+  return {"/usr/share/zoneinfo"};
+#endif
+}
+
+// musl reads a TZ value as a rule, and never as a file name, unless it starts with ':' or has a
+// '/' before any ','.
+bool read_as_rule_only(std::string_view tz) {
+#if defined(__linux__) && !defined(__GLIBC__)
+  const std::size_t slash = tz.find('/');
+  return !tz.starts_with(':') && (slash == std::string_view::npos || tz.find(',') < slash);
+#else
+  (void)tz;
+  return false;
 #endif
 }
 
@@ -81,18 +97,29 @@ ZoneChanges read_process_zone() {
     return changes;
 #endif
   }
+  if (tz != nullptr && read_as_rule_only(name)) {
+    const std::optional<ZoneRule> rule = parse_zone_rule(name);
+    if (rule) changes.rules.push_back(*rule);
+    changes.known = rule.has_value();
+    return changes;
+  }
   if (name.starts_with(':')) name.remove_prefix(1);
   if (name.empty()) return changes;
-  const std::string path =
-      name.front() == '/' ? std::string(name) : zone_directory() + "/" + std::string(name);
-  switch (read_zone_path(path, changes)) {
-    case ZoneFile::read:
-      changes.known = true;
-      return changes;
-    case ZoneFile::unknown:
-      return changes;
-    case ZoneFile::absent:
-      break;
+  std::vector<std::string> paths = {std::string(name)};
+  if (name.front() != '/') {
+    paths = zone_directories();
+    for (std::string& path : paths) path += "/" + std::string(name);
+  }
+  for (const std::string& path : paths) {
+    switch (read_zone_path(path, changes)) {
+      case ZoneFile::read:
+        changes.known = true;
+        return changes;
+      case ZoneFile::unknown:
+        return changes;
+      case ZoneFile::absent:
+        break;
+    }
   }
   // No file: the C library reads the name as a rule, and with no TZ or an empty one takes UTC.
   if (tz == nullptr || name == "Universal") {
