@@ -58,12 +58,9 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
     fold_unkeyed_events(file, keyed_ids, options, state);
   }
 
-  UsageEvent event;  // one event's room, reused for every winner folded
   for (const FileUsage& file : files) {
     for (const HeldEvent& held : file.keyed) {
-      if ((held.context & HeldEvent::kDropped) != 0) continue;
-      file.fill(held, event);
-      add_event(state, options, event);
+      if ((held.context & HeldEvent::kDropped) == 0) add_event(state, options, file.event(held));
     }
   }
   std::vector<FileUsage>().swap(files);

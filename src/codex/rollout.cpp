@@ -177,57 +177,51 @@ RolloutUsage report_amounts(RolloutState& state, const RolloutLine& line) {
   return *line.total;
 }
 
-bool read_token_report(RolloutState& state, const RolloutLine& line) {
+std::optional<UsageEvent> read_token_report(RolloutState& state, const RolloutLine& line) {
   std::optional<TimestampParts> time = line_time(line, state.calendar);
-  if (!time) return false;
+  if (!time) return std::nullopt;
   state.context_since_report = false;
   // A sub-agent's report would be counted twice and, taken as the baseline, make the next
   // report of this conversation count its whole turn again.
-  if (state.review_mirror) return false;
+  if (state.review_mirror) return std::nullopt;
   const std::int64_t t = time->event_time_ms;
   if (state.meta_window_open && t - state.meta_window_ms <= kMetaWindowMs) {
     // A forked rollout replays its parent's reports right after its own session_meta; they
     // were counted in the parent's file and only set where this one starts from.
     if (line.total) state.previous_totals = line.total;
     state.meta_window_ms = t;
-    return false;
+    return std::nullopt;
   }
   state.meta_window_open = false;
 
   const RolloutUsage amounts = report_amounts(state, line);
   const std::uint64_t cached = std::min(amounts.input_tokens, amounts.cached_input_tokens);
-  if (amounts.input_tokens == 0 && amounts.output_tokens == 0) return false;
+  if (amounts.input_tokens == 0 && amounts.output_tokens == 0) return std::nullopt;
 
-  UsageEvent& event = state.event;
+  UsageEvent event;
   event.day_key = std::move(time->day_key);
   event.month_key = std::move(time->month_key);
   event.event_time_ms = t;
   event.session_id = state.session_id;
   event.project = state.project;
-  if (state.model) {
-    event.model = *state.model;
-  } else {
-    event.model = "unknown";
-  }
+  event.model = state.model.value_or("unknown");
   if (state.fast && !event.model.ends_with("-fast")) event.model += "-fast";
   event.agent = AgentKind::codex;
   event.input = amounts.input_tokens - cached;
   event.output = amounts.output_tokens;
-  event.cache_write_5m = 0;
-  event.cache_write_1h = 0;
   event.cache_read = cached;
   const PriceResult price =
       price_usage(event.model, event.input, event.output, 0, 0, event.cache_read, t);
   event.priced = price.priced;
   event.cost_usd = price.cost_usd;
-  return true;
+  return event;
 }
 
 }  // namespace
 
-bool read_rollout_line(RolloutState& state, std::string_view bytes) {
+std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_view bytes) {
   RolloutLine line;
-  if (!LineParser(bytes, state.scratch).parse(line) || !line.type.present) return false;
+  if (!LineParser(bytes, state.scratch).parse(line) || !line.type.present) return std::nullopt;
   const std::string_view type = line.type.text;
   if (type == "session_meta") {
     if (state.seen_session_meta) {
@@ -258,7 +252,7 @@ bool read_rollout_line(RolloutState& state, std::string_view bytes) {
       return read_token_report(state, line);
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 ReportState read_rollout_file(const std::string& path, const RunOptions& options, bool fast_default,
@@ -272,9 +266,11 @@ ReportState read_rollout_file(const std::string& path, const RunOptions& options
   // holds one of the needles themselves unless a rare near miss; those are weeded out here.
   static const NeedleSet needles(kRolloutNeedles);
   reader.read_matching_lines(path, kRolloutNeedleTails, [&](std::string_view line) {
-    if (line.size() >= kMinimumLineBytes && needles.find_first(line) != std::string_view::npos &&
-        read_rollout_line(state, line)) {
-      add_event(report, options, state.event);
+    if (line.size() < kMinimumLineBytes || needles.find_first(line) == std::string_view::npos) {
+      return;
+    }
+    if (std::optional<UsageEvent> event = read_rollout_line(state, line)) {
+      add_event(report, options, std::move(*event));
     }
   });
   return report;

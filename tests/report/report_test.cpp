@@ -32,7 +32,7 @@ RunOptions view_options(ReportView view) {
 
 ReportState fold(const std::vector<UsageEvent>& events, const RunOptions& options) {
   ReportState state;
-  for (const UsageEvent& event : events) add_event(state, options, event);
+  for (UsageEvent event : events) add_event(state, options, std::move(event));
   return state;
 }
 
