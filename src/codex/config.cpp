@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "util/path.h"
 #include "util/text.h"
 
 namespace {

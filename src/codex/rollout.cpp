@@ -6,8 +6,8 @@
 #include "codex/rollout_files.h"
 #include "json/scanner.h"
 #include "pricing/price.h"
+#include "util/path.h"
 #include "util/search.h"
-#include "util/text.h"
 
 namespace {
 
@@ -20,28 +20,16 @@ constexpr std::size_t kMinimumLineBytes = 13;
 // A report at most this long after the reference time of an open meta window is a replay.
 constexpr std::int64_t kMetaWindowMs = 1000;
 
-// A string member: absent, or its text viewing the line or the state's scratch.
-struct TextMember {
-  bool present = false;
-  std::string_view text;
-
-  void operator=(std::optional<std::string_view> value) {
-    present = value.has_value();
-    text = present ? *value : std::string_view();
-  }
-  void reset() { *this = std::nullopt; }
-  bool operator==(std::string_view other) const { return present && text == other; }
-};
-
 // The members of one line that the reader acts on. A member that occurs twice counts with its
-// later occurrence, so every occurrence first clears what an earlier one set.
+// later occurrence, so every occurrence first clears what an earlier one set. A text views the
+// line or the state's scratch.
 struct RolloutLine {
-  TextMember timestamp;
-  TextMember type;
-  TextMember payload_type;
-  TextMember model;
-  TextMember cwd;
-  TextMember service_tier;
+  std::optional<std::string_view> timestamp;
+  std::optional<std::string_view> type;
+  std::optional<std::string_view> payload_type;
+  std::optional<std::string_view> model;
+  std::optional<std::string_view> cwd;
+  std::optional<std::string_view> service_tier;
   std::optional<RolloutUsage> total;
   std::optional<RolloutUsage> last;
 };
@@ -156,8 +144,8 @@ class LineParser {
 };
 
 std::optional<TimestampParts> line_time(const RolloutLine& line, LocalCalendar& calendar) {
-  if (!line.timestamp.present) return std::nullopt;
-  return parse_timestamp(line.timestamp.text, calendar);
+  if (!line.timestamp) return std::nullopt;
+  return parse_timestamp(*line.timestamp, calendar);
 }
 
 RolloutUsage minus_floored(const RolloutUsage& a, const RolloutUsage& b) {
@@ -221,8 +209,8 @@ std::optional<UsageEvent> read_token_report(RolloutState& state, const RolloutLi
 
 std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_view bytes) {
   RolloutLine line;
-  if (!LineParser(bytes, state.scratch).parse(line) || !line.type.present) return std::nullopt;
-  const std::string_view type = line.type.text;
+  if (!LineParser(bytes, state.scratch).parse(line) || !line.type) return std::nullopt;
+  const std::string_view type = *line.type;
   if (type == "session_meta") {
     if (state.seen_session_meta) {
       if (const std::optional<TimestampParts> time = line_time(line, state.calendar)) {
@@ -232,11 +220,11 @@ std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_vie
     }
     state.seen_session_meta = true;
     // Early Codex versions name the working directory only here.
-    if (line.cwd.present && !state.context_named_cwd) state.project = path_tail(line.cwd.text);
+    if (line.cwd && !state.context_named_cwd) state.project = path_tail(*line.cwd);
   } else if (type == "turn_context") {
-    if (line.model.present) state.model = line.model.text;
-    if (line.cwd.present) state.project = path_tail(line.cwd.text);
-    state.context_named_cwd = state.context_named_cwd || line.cwd.present;
+    if (line.model) state.model = *line.model;
+    if (line.cwd) state.project = path_tail(*line.cwd);
+    state.context_named_cwd = state.context_named_cwd || line.cwd.has_value();
     state.context_since_report = true;
     state.review_mirror = false;
   } else if (type == "event_msg") {
@@ -245,7 +233,7 @@ std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_vie
     } else if (line.payload_type == "exited_review_mode") {
       state.review_mirror = false;
     } else if (line.payload_type == "thread_settings_applied") {
-      if (line.service_tier.present) {
+      if (line.service_tier) {
         state.fast = line.service_tier == "priority" || line.service_tier == "fast";
       }
     } else if (line.payload_type == "token_count") {

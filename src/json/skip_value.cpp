@@ -1,10 +1,12 @@
-#include "json/scanner.h"
+// The general skip over a JSON value of any kind: nesting kept as a stack of bits.
+#include "json/skip_value.h"
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 #include "json/byte_scan.h"
+#include "json/scanner.h"
 
 namespace {
 

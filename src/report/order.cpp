@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr std::size_t kSessionLimit = 25;
-
-}  // namespace
-
 std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportView view) {
   std::vector<const ReportGroup*> ordered;
   ordered.reserve(state.groups.size());

@@ -23,6 +23,18 @@ void insert_model(std::set<std::string, std::less<>>& models, std::string_view m
   if (at == models.end() || *at != model) models.emplace_hint(at, model);
 }
 
+bool admits(AgentFilter filter, AgentKind agent) {
+  switch (filter) {
+    case AgentFilter::claude:
+      return agent == AgentKind::claude;
+    case AgentFilter::codex:
+      return agent == AgentKind::codex;
+    case AgentFilter::both:
+      break;
+  }
+  return true;
+}
+
 bool in_date_range(const RunOptions& options, std::string_view day_key) {
   // std::string_view compares as unsigned bytes, shorter first on a common prefix, which is
   // what lets "--until 2025-03" end before the first day of March.
@@ -80,10 +92,7 @@ class GroupKey {
 }  // namespace
 
 void add_event(ReportState& state, const RunOptions& options, UsageEvent&& event) {
-  if (options.agent_filter != kBothAgents &&
-      options.agent_filter != static_cast<std::uint8_t>(event.agent)) {
-    return;
-  }
+  if (!admits(options.agent_filter, event.agent)) return;
   if (!in_date_range(options, event.day_key)) return;
 
   const std::size_t agent = agent_index(event.agent);

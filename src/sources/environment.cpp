@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "util/text.h"
+#include "util/path.h"
 
 namespace {
 
