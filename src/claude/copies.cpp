@@ -1,3 +1,4 @@
+// Finds the answers a rewritten conversation copied without a request id, and folds the rest.
 #include "claude/copies.h"
 
 #include <algorithm>

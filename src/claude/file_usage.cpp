@@ -1,3 +1,4 @@
+// Compact storage of one transcript's events: interned texts, contexts and 44-byte records.
 #include "claude/file_usage.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The events of one Claude Code transcript, held compactly from its read until the merge.
 #pragma once
 
 #include <array>

@@ -1,3 +1,4 @@
+// Merges the transcripts' events, keeping the best copy of each keyed message.
 #include "claude/merge.h"
 
 #include <algorithm>

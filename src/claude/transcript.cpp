@@ -1,3 +1,4 @@
+// Reads one Claude Code transcript into priced, de-duplicated events.
 #include "claude/transcript.h"
 
 #include <array>

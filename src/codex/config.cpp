@@ -1,3 +1,4 @@
+// Reads the fast-tier default out of the Codex configuration file.
 #include "codex/config.h"
 
 #include <fcntl.h>

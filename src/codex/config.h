@@ -1,3 +1,4 @@
+// The fast-tier default that the Codex configuration file sets.
 #pragma once
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// Turns the lines of one Codex rollout into priced events, one per counted token report.
 #include "codex/rollout.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Reading one Codex rollout: the state carried line to line and the events it yields.
 #pragma once
 
 #include <cstdint>

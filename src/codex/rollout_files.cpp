@@ -1,3 +1,4 @@
+// Session keys from rollout file names, and the order and de-duplication of rollouts.
 #include "codex/rollout_files.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The command line: parsing, help and version texts.
 #include "main/options.h"
 
 namespace {

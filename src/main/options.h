@@ -1,3 +1,4 @@
+// What the user asked for: the parsed command line and the report it names.
 #pragma once
 
 #include <cstddef>

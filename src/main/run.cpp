@@ -1,3 +1,4 @@
+// The run: command line, discovery, scan, report and exit status, with every failure's message.
 #include "main/run.h"
 
 #include <unistd.h>

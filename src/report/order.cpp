@@ -1,3 +1,4 @@
+// Orders report groups, cuts the session list and sums the totals row.
 #include "report/order.h"
 
 #include <algorithm>

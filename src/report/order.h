@@ -1,3 +1,4 @@
+// The order of report rows, how many a table shows, and their totals.
 #pragma once
 
 #include <cstddef>

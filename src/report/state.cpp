@@ -1,3 +1,4 @@
+// Folds usage events into report groups and totals, and merges states.
 #include "report/state.h"
 
 #include <algorithm>

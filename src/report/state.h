@@ -1,3 +1,4 @@
+// The report state: groups keyed by period or session, and the run's totals.
 #pragma once
 
 #include <array>

@@ -1,3 +1,4 @@
+// Renders the ordered groups, notes and scan statistics as the table report.
 #include "report/table_report.h"
 
 #include <optional>

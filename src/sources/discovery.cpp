@@ -1,3 +1,4 @@
+// Walks the agents' log directories for .jsonl files, however deep.
 #include "sources/discovery.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// Finding every log file of both agents below their configured roots.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Reads the environment variables that steer discovery.
 #include "sources/environment.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Number, money and date texts for the reports.
 #include "util/format.h"
 
 #include <algorithm>

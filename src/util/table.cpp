@@ -1,3 +1,4 @@
+// Draws column-aligned tables and makes log text safe for a terminal.
 #include "util/table.h"
 
 #include <algorithm>

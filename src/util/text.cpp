@@ -1,3 +1,4 @@
+// UTF-8 validation, Unicode space trimming and display width.
 #include "util/text.h"
 
 #include <cstdint>

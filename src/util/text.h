@@ -1,3 +1,4 @@
+// UTF-8 text helpers: validity, Unicode White_Space trimming and width.
 #pragma once
 
 #include <string>
