@@ -35,8 +35,8 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
       HeldEvent& candidate = file.keyed[i];
       const std::uint64_t hash =
           static_cast<std::uint64_t>(candidate.key[1]) << 32 | candidate.key[0];
-      const std::optional<std::uint32_t> id = index.find(hash, [&](std::uint32_t id) {
-        const auto [g, j] = locate(id);
+      const std::optional<std::uint32_t> id = index.find(hash, [&](std::uint32_t held) {
+        const auto [g, j] = locate(held);
         return files[g].keyed[j].key == candidate.key;
       });
       if (!id) {

@@ -13,7 +13,8 @@ namespace {
 // Bytes that end a number, literal or junk run: whitespace, ',', ']' and '}'.
 constexpr std::array<bool, 256> make_scalar_stops() {
   std::array<bool, 256> stops{};
-  for (const unsigned char c : {' ', '\t', '\n', '\r', ',', ']', '}'}) stops[c] = true;
+  for (const char c : {' ', '\t', '\n', '\r', ',', ']', '}'})
+    stops[static_cast<unsigned char>(c)] = true;
   return stops;
 }
 

@@ -12,10 +12,12 @@ char32_t decode_at(std::string_view s, std::size_t& i) {
     ++i;
     return b0;
   }
-  const int len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
-  char32_t cp = b0 & (0x7F >> len);
-  for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  i += static_cast<std::size_t>(len);
+  const std::size_t len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
+  char32_t cp = b0 & (0x7Fu >> len);
+  for (std::size_t k = 1; k < len; ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+  }
+  i += len;
   return cp;
 }
 
