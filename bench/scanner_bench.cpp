@@ -126,7 +126,7 @@ void run_over_lines(benchmark::State& state, Scan scan) {
   for (auto _ : state) {
     for (const std::string& line : lines) benchmark::DoNotOptimize(scan(line));
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
   state.SetLabel(kind_label(state.range(0)));
 }
 

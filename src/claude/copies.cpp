@@ -1,3 +1,4 @@
+// Finds the answers a rewritten conversation copied without a request id, and folds the rest.
 #include "claude/copies.h"
 
 #include <algorithm>
@@ -63,14 +64,12 @@ bool KeyedMessageIds::contains(std::uint64_t id_hash) const {
 
 void fold_unkeyed_events(FileUsage& file, const KeyedMessageIds& keyed_ids,
                          const RunOptions& options, ReportState& state) {
-  UsageEvent event;  // one event's room, reused for every event folded
   auto with_id = file.unkeyed_message_ids.cbegin();
   for (std::size_t i = 0; i < file.unkeyed.size(); ++i) {
     if (with_id != file.unkeyed_message_ids.cend() && with_id->index == i) {
       if (keyed_ids.contains((with_id++)->id_hash)) continue;
     }
-    file.fill(file.unkeyed[i], event);
-    add_event(state, options, event);
+    add_event(state, options, file.event(file.unkeyed[i]));
   }
   std::vector<HeldEvent>().swap(file.unkeyed);
   std::vector<UnkeyedMessageId>().swap(file.unkeyed_message_ids);

@@ -1,3 +1,4 @@
+// Message-id hashing and the rule that drops answers copied into a rewritten conversation.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Compact storage of one transcript's events: interned texts, contexts and 44-byte records.
 #include "claude/file_usage.h"
 
 #include <cstring>
@@ -138,15 +139,16 @@ std::uint64_t FileUsage::output(const HeldEvent& event) const {
   return event.counts[1];
 }
 
-void FileUsage::fill(const HeldEvent& event, UsageEvent& out) const {
-  const EventContext& c = contexts[event.context & HeldEvent::kContextMask];
+UsageEvent FileUsage::event(const HeldEvent& held) const {
+  const EventContext& c = contexts[held.context & HeldEvent::kContextMask];
+  UsageEvent out;
   out.day_key.assign(texts.at(c.day_key));
   out.month_key.assign(texts.at(c.month_key));
   out.session_id.assign(texts.at(c.session_id));
   out.project.assign(texts.at(c.project));
   out.model.assign(texts.at(c.model));
-  out.event_time_ms = event_time_ms(event);
-  const TokenCounts n = counts(event);
+  out.event_time_ms = event_time_ms(held);
+  const TokenCounts n = counts(held);
   out.input = n[0];
   out.output = n[1];
   out.cache_write_5m = n[2];
@@ -156,6 +158,7 @@ void FileUsage::fill(const HeldEvent& event, UsageEvent& out) const {
   out.priced = c.price != nullptr;
   out.cost_usd = c.price != nullptr ? cost_of(*c.price, n[0], n[1], n[2], n[3], n[4]) : 0.0;
   out.agent = AgentKind::claude;
+  return out;
 }
 
 void FileUsage::shrink() {

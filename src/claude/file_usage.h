@@ -1,3 +1,4 @@
+// The events of one Claude Code transcript, held compactly from its read until the merge.
 #pragma once
 
 #include <array>
@@ -111,14 +112,8 @@ struct FileUsage {
   std::int64_t event_time_ms(const HeldEvent& event) const;
   TokenCounts counts(const HeldEvent& event) const;
   std::uint64_t output(const HeldEvent& event) const;
-  /// Writes the whole event into `out`, reusing its strings' room.
-  void fill(const HeldEvent& event, UsageEvent& out) const;
-  /// The whole event, for callers that hold few.
-  UsageEvent event(const HeldEvent& held) const {
-    UsageEvent out;
-    fill(held, out);
-    return out;
-  }
+  /// The whole event, texts and price included.
+  UsageEvent event(const HeldEvent& held) const;
   /// Gives back spare room and lookup indexes before the file waits for the merge.
   void shrink();
 

@@ -1,3 +1,4 @@
+// Hashing of byte strings and the open-addressing index behind the de-duplication.
 #include "claude/key_index.h"
 
 #include <cstring>

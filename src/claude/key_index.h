@@ -1,3 +1,4 @@
+// A 64-bit hash of byte strings and a hash index from hashes to item ids.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Merges the transcripts' events, keeping the best copy of each keyed message.
 #include "claude/merge.h"
 
 #include <algorithm>
@@ -34,8 +35,8 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
       HeldEvent& candidate = file.keyed[i];
       const std::uint64_t hash =
           static_cast<std::uint64_t>(candidate.key[1]) << 32 | candidate.key[0];
-      const std::optional<std::uint32_t> id = index.find(hash, [&](std::uint32_t id) {
-        const auto [g, j] = locate(id);
+      const std::optional<std::uint32_t> id = index.find(hash, [&](std::uint32_t held) {
+        const auto [g, j] = locate(held);
         return files[g].keyed[j].key == candidate.key;
       });
       if (!id) {
@@ -58,12 +59,9 @@ void merge_file_usages(std::vector<FileUsage>&& files, const RunOptions& options
     fold_unkeyed_events(file, keyed_ids, options, state);
   }
 
-  UsageEvent event;  // one event's room, reused for every winner folded
   for (const FileUsage& file : files) {
     for (const HeldEvent& held : file.keyed) {
-      if ((held.context & HeldEvent::kDropped) != 0) continue;
-      file.fill(held, event);
-      add_event(state, options, event);
+      if ((held.context & HeldEvent::kDropped) == 0) add_event(state, options, file.event(held));
     }
   }
   std::vector<FileUsage>().swap(files);

@@ -1,3 +1,4 @@
+// The cross-file merge of Claude Code events: one per message and request id.
 #pragma once
 
 #include <vector>

@@ -1,3 +1,4 @@
+// Reads one Claude Code transcript into priced, de-duplicated events.
 #include "claude/transcript.h"
 
 #include <array>
@@ -10,35 +11,13 @@
 #include "claude/transcript_line.h"
 #include "pricing/price.h"
 #include "time/calendar.h"
+#include "util/path.h"
 #include "util/text.h"
 
 namespace {
 
 constexpr std::string_view kUsageNeedle = "\"input_tokens\"";
 constexpr std::string_view kFastSuffix = "-fast";
-
-std::string_view file_name_of(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-// The name of the directory that holds the file; "." steps are no names of their own.
-std::optional<std::string_view> parent_name_of(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return std::nullopt;
-  std::string_view dir = path.substr(0, slash);
-  for (;;) {
-    while (!dir.empty() && dir.back() == '/') dir.remove_suffix(1);
-    slash = dir.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? dir : dir.substr(slash + 1);
-    if (name != ".") {
-      if (name.empty() || name == "..") return std::nullopt;
-      return name;
-    }
-    if (slash == std::string_view::npos) return std::nullopt;
-    dir = dir.substr(0, slash);
-  }
-}
 
 // Builds the file's events; one per file and thread, so nothing in it is shared.
 class TranscriptFold {
@@ -138,7 +117,7 @@ FileUsage read_claude_transcript(const std::string& path, LineReader& reader) {
 }
 
 std::string transcript_project_label(std::string_view path) {
-  const std::optional<std::string_view> name = parent_name_of(path);
+  const std::optional<std::string_view> name = parent_name(path);
   if (!name || !is_valid_utf8(*name)) return {};
   std::string_view label = *name;
   std::size_t end = name->size();
@@ -156,8 +135,7 @@ std::string transcript_project_label(std::string_view path) {
 }
 
 std::string transcript_file_stem(std::string_view path) {
-  const std::string_view name = file_name_of(path);
-  if (!is_valid_utf8(name) || name == "..") return {};
-  const std::size_t dot = name.rfind('.');
-  return std::string(dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot));
+  const std::optional<std::string_view> name = file_name(path);
+  if (!name || !is_valid_utf8(*name) || *name == "..") return {};
+  return std::string(*file_stem(path));
 }

@@ -1,3 +1,4 @@
+// Reading one Claude Code transcript, and the session and project its path gives.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Scans one transcript line for the members that make a usage event.
 #include "claude/transcript_line.h"
 
 #include "json/scanner.h"

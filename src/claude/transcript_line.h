@@ -1,3 +1,4 @@
+// The members of a Claude Code transcript line that can make a usage event.
 #pragma once
 
 #include <cstdint>

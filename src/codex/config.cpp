@@ -1,3 +1,4 @@
+// Reads the fast-tier default out of the Codex configuration file.
 #include "codex/config.h"
 
 #include <fcntl.h>
@@ -9,14 +10,16 @@
 #include <optional>
 #include <string>
 
+#include "util/path.h"
 #include "util/text.h"
 
 namespace {
 
 // Reads a whole regular file. Anything else is refused before reading: a FIFO would block
 // the run until some writer appeared, and a device such as /dev/zero would never end.
-std::optional<std::string> read_regular_file(const std::string& path) {
+std::optional<std::string> read_regular_file(const std::string& path, bool* unopened) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0 && unopened != nullptr) *unopened = errno == EMFILE || errno == ENFILE;
   if (fd < 0) return std::nullopt;
   std::optional<std::string> text;
   struct stat status;
@@ -77,9 +80,10 @@ bool fast_default_from_config_text(std::string_view text) {
   return false;
 }
 
-bool read_codex_fast_default(const Environment& env) {
+bool read_codex_fast_default(const Environment& env, bool* unopened) {
   const std::optional<std::string> home = codex_home(env);
   if (!home) return false;
-  const std::optional<std::string> text = read_regular_file(join_path(*home, "config.toml"));
+  const std::optional<std::string> text =
+      read_regular_file(join_path(*home, "config.toml"), unopened);
   return text && fast_default_from_config_text(*text);
 }

@@ -1,3 +1,4 @@
+// Turns the lines of one Codex rollout into priced events, one per counted token report.
 #include "codex/rollout.h"
 
 #include <algorithm>
@@ -6,8 +7,8 @@
 #include "codex/rollout_files.h"
 #include "json/scanner.h"
 #include "pricing/price.h"
+#include "util/path.h"
 #include "util/search.h"
-#include "util/text.h"
 
 namespace {
 
@@ -20,28 +21,16 @@ constexpr std::size_t kMinimumLineBytes = 13;
 // A report at most this long after the reference time of an open meta window is a replay.
 constexpr std::int64_t kMetaWindowMs = 1000;
 
-// A string member: absent, or its text viewing the line or the state's scratch.
-struct TextMember {
-  bool present = false;
-  std::string_view text;
-
-  void operator=(std::optional<std::string_view> value) {
-    present = value.has_value();
-    text = present ? *value : std::string_view();
-  }
-  void reset() { *this = std::nullopt; }
-  bool operator==(std::string_view other) const { return present && text == other; }
-};
-
 // The members of one line that the reader acts on. A member that occurs twice counts with its
-// later occurrence, so every occurrence first clears what an earlier one set.
+// later occurrence, so every occurrence first clears what an earlier one set. A text views the
+// line or the state's scratch.
 struct RolloutLine {
-  TextMember timestamp;
-  TextMember type;
-  TextMember payload_type;
-  TextMember model;
-  TextMember cwd;
-  TextMember service_tier;
+  std::optional<std::string_view> timestamp;
+  std::optional<std::string_view> type;
+  std::optional<std::string_view> payload_type;
+  std::optional<std::string_view> model;
+  std::optional<std::string_view> cwd;
+  std::optional<std::string_view> service_tier;
   std::optional<RolloutUsage> total;
   std::optional<RolloutUsage> last;
 };
@@ -156,8 +145,8 @@ class LineParser {
 };
 
 std::optional<TimestampParts> line_time(const RolloutLine& line, LocalCalendar& calendar) {
-  if (!line.timestamp.present) return std::nullopt;
-  return parse_timestamp(line.timestamp.text, calendar);
+  if (!line.timestamp) return std::nullopt;
+  return parse_timestamp(*line.timestamp, calendar);
 }
 
 RolloutUsage minus_floored(const RolloutUsage& a, const RolloutUsage& b) {
@@ -177,58 +166,52 @@ RolloutUsage report_amounts(RolloutState& state, const RolloutLine& line) {
   return *line.total;
 }
 
-bool read_token_report(RolloutState& state, const RolloutLine& line) {
+std::optional<UsageEvent> read_token_report(RolloutState& state, const RolloutLine& line) {
   std::optional<TimestampParts> time = line_time(line, state.calendar);
-  if (!time) return false;
+  if (!time) return std::nullopt;
   state.context_since_report = false;
   // A sub-agent's report would be counted twice and, taken as the baseline, make the next
   // report of this conversation count its whole turn again.
-  if (state.review_mirror) return false;
+  if (state.review_mirror) return std::nullopt;
   const std::int64_t t = time->event_time_ms;
   if (state.meta_window_open && t - state.meta_window_ms <= kMetaWindowMs) {
     // A forked rollout replays its parent's reports right after its own session_meta; they
     // were counted in the parent's file and only set where this one starts from.
     if (line.total) state.previous_totals = line.total;
     state.meta_window_ms = t;
-    return false;
+    return std::nullopt;
   }
   state.meta_window_open = false;
 
   const RolloutUsage amounts = report_amounts(state, line);
   const std::uint64_t cached = std::min(amounts.input_tokens, amounts.cached_input_tokens);
-  if (amounts.input_tokens == 0 && amounts.output_tokens == 0) return false;
+  if (amounts.input_tokens == 0 && amounts.output_tokens == 0) return std::nullopt;
 
-  UsageEvent& event = state.event;
+  UsageEvent event;
   event.day_key = std::move(time->day_key);
   event.month_key = std::move(time->month_key);
   event.event_time_ms = t;
   event.session_id = state.session_id;
   event.project = state.project;
-  if (state.model) {
-    event.model = *state.model;
-  } else {
-    event.model = "unknown";
-  }
+  event.model = state.model.value_or("unknown");
   if (state.fast && !event.model.ends_with("-fast")) event.model += "-fast";
   event.agent = AgentKind::codex;
   event.input = amounts.input_tokens - cached;
   event.output = amounts.output_tokens;
-  event.cache_write_5m = 0;
-  event.cache_write_1h = 0;
   event.cache_read = cached;
   const PriceResult price =
       price_usage(event.model, event.input, event.output, 0, 0, event.cache_read, t);
   event.priced = price.priced;
   event.cost_usd = price.cost_usd;
-  return true;
+  return event;
 }
 
 }  // namespace
 
-bool read_rollout_line(RolloutState& state, std::string_view bytes) {
+std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_view bytes) {
   RolloutLine line;
-  if (!LineParser(bytes, state.scratch).parse(line) || !line.type.present) return false;
-  const std::string_view type = line.type.text;
+  if (!LineParser(bytes, state.scratch).parse(line) || !line.type) return std::nullopt;
+  const std::string_view type = *line.type;
   if (type == "session_meta") {
     if (state.seen_session_meta) {
       if (const std::optional<TimestampParts> time = line_time(line, state.calendar)) {
@@ -238,11 +221,11 @@ bool read_rollout_line(RolloutState& state, std::string_view bytes) {
     }
     state.seen_session_meta = true;
     // Early Codex versions name the working directory only here.
-    if (line.cwd.present && !state.context_named_cwd) state.project = path_tail(line.cwd.text);
+    if (line.cwd && !state.context_named_cwd) state.project = path_tail(*line.cwd);
   } else if (type == "turn_context") {
-    if (line.model.present) state.model = line.model.text;
-    if (line.cwd.present) state.project = path_tail(line.cwd.text);
-    state.context_named_cwd = state.context_named_cwd || line.cwd.present;
+    if (line.model) state.model = *line.model;
+    if (line.cwd) state.project = path_tail(*line.cwd);
+    state.context_named_cwd = state.context_named_cwd || line.cwd.has_value();
     state.context_since_report = true;
     state.review_mirror = false;
   } else if (type == "event_msg") {
@@ -251,14 +234,14 @@ bool read_rollout_line(RolloutState& state, std::string_view bytes) {
     } else if (line.payload_type == "exited_review_mode") {
       state.review_mirror = false;
     } else if (line.payload_type == "thread_settings_applied") {
-      if (line.service_tier.present) {
+      if (line.service_tier) {
         state.fast = line.service_tier == "priority" || line.service_tier == "fast";
       }
     } else if (line.payload_type == "token_count") {
       return read_token_report(state, line);
     }
   }
-  return false;
+  return std::nullopt;
 }
 
 ReportState read_rollout_file(const std::string& path, const RunOptions& options, bool fast_default,
@@ -272,9 +255,11 @@ ReportState read_rollout_file(const std::string& path, const RunOptions& options
   // holds one of the needles themselves unless a rare near miss; those are weeded out here.
   static const NeedleSet needles(kRolloutNeedles);
   reader.read_matching_lines(path, kRolloutNeedleTails, [&](std::string_view line) {
-    if (line.size() >= kMinimumLineBytes && needles.find_first(line) != std::string_view::npos &&
-        read_rollout_line(state, line)) {
-      add_event(report, options, state.event);
+    if (line.size() < kMinimumLineBytes || needles.find_first(line) == std::string_view::npos) {
+      return;
+    }
+    if (std::optional<UsageEvent> event = read_rollout_line(state, line)) {
+      add_event(report, options, std::move(*event));
     }
   });
   return report;

@@ -1,3 +1,4 @@
+// Reading one Codex rollout: the state carried line to line and the events it yields.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +52,6 @@ struct RolloutState {
   bool review_mirror = false;
   /// A turn_context has named a cwd; before that, the one of session_meta gives the project.
   bool context_named_cwd = false;
-  /// The event of the latest counted report; reused so that its strings keep their capacity.
-  UsageEvent event;
   LocalCalendar calendar;
   RolloutScratch scratch;
 };
@@ -62,9 +61,9 @@ inline constexpr std::string_view kRolloutNeedles[] = {
     "\"token_count\"", "\"turn_context\"", "\"thread_settings_applied\"", "\"session_meta\"",
     "review_mode\""};  // ends both review markers
 
-/// Acts on one line that passed the needle prefilter. True when the line was a counted token
-/// report; its priced event is then in `state.event`.
-bool read_rollout_line(RolloutState& state, std::string_view line);
+/// Acts on one line that passed the needle prefilter: the priced event of a counted token report,
+/// nothing for any other line.
+std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_view line);
 
 /// Every counted report of one rollout file, folded with `options` into a fresh state. A file
 /// that cannot be opened gives an empty state.

@@ -1,33 +1,18 @@
+// Session keys from rollout file names, and the order and de-duplication of rollouts.
 #include "codex/rollout_files.h"
 
 #include <algorithm>
 #include <unordered_set>
 
-#include "sources/discovery.h"
+#include "util/path.h"
 #include "util/text.h"
 
 namespace {
 
-// The last component of the path, or nothing when it has none ("", "/", ".").
-std::optional<std::string_view> file_name(std::string_view path) {
-  while (true) {
-    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
-    if (path.empty()) return std::nullopt;
-    const std::size_t slash = path.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (name != ".") return name;
-    if (slash == std::string_view::npos) return std::nullopt;
-    path = path.substr(0, slash);
-  }
-}
-
-std::optional<std::string_view> file_stem(std::string_view path) {
-  const std::optional<std::string_view> name = file_name(path);
-  if (!name) return std::nullopt;
-  const std::size_t dot = name->rfind('.');
-  const bool whole = dot == std::string_view::npos || dot == 0 || *name == "..";
-  const std::string_view stem = whole ? *name : name->substr(0, dot);
-  if (!is_valid_utf8(stem)) return std::nullopt;
+// The file's stem when it is UTF-8.
+std::optional<std::string_view> text_stem(std::string_view path) {
+  const std::optional<std::string_view> stem = file_stem(path);
+  if (!stem || !is_valid_utf8(*stem)) return std::nullopt;
   return stem;
 }
 
@@ -53,7 +38,7 @@ bool component_less(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::optional<std::string> session_id_from_file_name(std::string_view path) {
-  const std::optional<std::string_view> stem = file_stem(path);
+  const std::optional<std::string_view> stem = text_stem(path);
   constexpr std::size_t kUuidLength = 36;
   if (!stem || stem->size() < kUuidLength) return std::nullopt;
   // The UUID must be five whole '-'-separated pieces: either the stem starts with it or a '-'
@@ -73,7 +58,7 @@ std::optional<std::string> session_id_from_file_name(std::string_view path) {
 
 std::string file_session_key(std::string_view path) {
   if (std::optional<std::string> id = session_id_from_file_name(path)) return std::move(*id);
-  const std::optional<std::string_view> stem = file_stem(path);
+  const std::optional<std::string_view> stem = text_stem(path);
   return stem ? std::string(*stem) : std::string();
 }
 

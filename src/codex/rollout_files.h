@@ -1,3 +1,4 @@
+// Which rollout files a run reads, in which order, and the session each one holds.
 #pragma once
 
 #include <optional>

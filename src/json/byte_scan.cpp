@@ -1,3 +1,4 @@
+// The block kernels that find string ends and special bytes, SIMD where the platform has it.
 #include "json/byte_scan.h"
 
 #include <cstddef>

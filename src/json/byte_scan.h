@@ -1,3 +1,4 @@
+// Byte classification for the JSON scanner: whitespace, string ends, quotes and backslashes.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Decoding of JSON strings, keys and counts for the line scanner.
 #include "json/scanner.h"
 
 #include <array>

@@ -1,17 +1,20 @@
-#include "json/scanner.h"
+// The general skip over a JSON value of any kind: nesting kept as a stack of bits.
+#include "json/skip_value.h"
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
 #include "json/byte_scan.h"
+#include "json/scanner.h"
 
 namespace {
 
 // Bytes that end a number, literal or junk run: whitespace, ',', ']' and '}'.
 constexpr std::array<bool, 256> make_scalar_stops() {
   std::array<bool, 256> stops{};
-  for (const unsigned char c : {' ', '\t', '\n', '\r', ',', ']', '}'}) stops[c] = true;
+  for (const char c : {' ', '\t', '\n', '\r', ',', ']', '}'})
+    stops[static_cast<unsigned char>(c)] = true;
   return stops;
 }
 

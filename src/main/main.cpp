@@ -1,3 +1,4 @@
+// The program's entry point.
 #include <csignal>
 #include <span>
 

@@ -1,6 +1,5 @@
+// The command line: parsing, help and version texts.
 #include "main/options.h"
-
-#include "main/usage_event.h"
 
 namespace {
 
@@ -25,6 +24,8 @@ constexpr std::string_view kHelp =
     "  --json                 Emit JSON instead of a table\n"
     "  -h, --help             Show this help\n"
     "  -v, --version          Show version";
+
+static_assert(kSessionLimit == 25, "the help text names the session limit");
 
 EarlyExit agent_error() {
   return {1, "", "meterly: --agent expects claude|codex\n"};
@@ -55,15 +56,15 @@ std::variant<RunOptions, EarlyExit> parse_command_line(std::span<const std::stri
       // A missing value clears the field rather than failing: "--since" may end the line.
       field = ++i < args.size() ? std::optional<std::string>(args[i]) : std::nullopt;
     } else if (arg == "--claude") {
-      options.agent_filter = static_cast<std::uint8_t>(AgentKind::claude);
+      options.agent_filter = AgentFilter::claude;
     } else if (arg == "--codex") {
-      options.agent_filter = static_cast<std::uint8_t>(AgentKind::codex);
+      options.agent_filter = AgentFilter::codex;
     } else if (arg == "--agent") {
       if (++i >= args.size()) return agent_error();
       if (args[i] == "claude") {
-        options.agent_filter = static_cast<std::uint8_t>(AgentKind::claude);
+        options.agent_filter = AgentFilter::claude;
       } else if (args[i] == "codex") {
-        options.agent_filter = static_cast<std::uint8_t>(AgentKind::codex);
+        options.agent_filter = AgentFilter::codex;
       } else {
         return agent_error();
       }

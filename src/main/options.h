@@ -1,5 +1,7 @@
+// What the user asked for: the parsed command line and the report it names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,13 +12,16 @@
 /// The report the user asked for.
 enum class ReportView : std::uint8_t { daily = 0, monthly = 1, session = 2 };
 
-/// The agent filter value that selects both agents.
-inline constexpr std::uint8_t kBothAgents = 2;
+/// Whose logs a run reads: one agent's, or both agents'.
+enum class AgentFilter : std::uint8_t { claude = 0, codex = 1, both = 2 };
+
+/// The sessions a table shows unless `show_all`.
+inline constexpr std::size_t kSessionLimit = 25;
 
 /// The parsed command line.
 struct RunOptions {
   ReportView view = ReportView::daily;
-  std::uint8_t agent_filter = kBothAgents;  // 0 claude, 1 codex, 2 both
+  AgentFilter agent_filter = AgentFilter::both;
   std::optional<std::string> since;
   std::optional<std::string> until;
   bool json = false;

@@ -1,3 +1,4 @@
+// The single write of the finished report, whole, to a descriptor.
 #include "main/output.h"
 
 #include <poll.h>

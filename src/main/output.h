@@ -1,3 +1,4 @@
+// Writing a whole text to a descriptor, the program's only output path.
 #pragma once
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// The run: command line, discovery, scan, report and exit status, with every failure's message.
 #include "main/run.h"
 
 #include <unistd.h>
@@ -109,14 +110,16 @@ int report(const RunOptions& options) {
   // The zone is loaded once, here, before any worker holds a descriptor it might need.
   prepare_local_calendar();
   const Environment env = Environment::from_process();
-  const auto claude = static_cast<std::uint8_t>(AgentKind::claude);
-  const auto codex = static_cast<std::uint8_t>(AgentKind::codex);
   std::vector<std::string> claude_files;
   std::vector<std::string> codex_files;
   std::string unopened;
   try {
-    if (options.agent_filter != codex) claude_files = find_claude_files(env, &unopened);
-    if (options.agent_filter != claude) codex_files = find_codex_files(env, &unopened);
+    if (options.agent_filter != AgentFilter::codex) {
+      claude_files = find_claude_files(env, &unopened);
+    }
+    if (options.agent_filter != AgentFilter::claude) {
+      codex_files = find_codex_files(env, &unopened);
+    }
   } catch (const std::bad_alloc&) {
     return fail("out of memory listing the logs");
   }

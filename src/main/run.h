@@ -1,3 +1,4 @@
+// The whole program behind main().
 #pragma once
 
 #include <span>

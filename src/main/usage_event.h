@@ -1,3 +1,4 @@
+// The usage event, the record that crosses from the readers to the report state.
 #pragma once
 
 #include <cstdint>

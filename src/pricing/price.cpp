@@ -1,3 +1,4 @@
+// The compiled-in price catalogue and the cost of a turn.
 #include "pricing/price.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Model prices: the catalogue, lookups by model and instant, and cost arithmetic.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Renders the ordered groups as the JSON report.
 #include "report/json_report.h"
 
 #include <string>

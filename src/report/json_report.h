@@ -1,3 +1,4 @@
+// The JSON report and the string escaping it uses.
 #pragma once
 
 #include <span>

@@ -1,12 +1,7 @@
+// Orders report groups, cuts the session list and sums the totals row.
 #include "report/order.h"
 
 #include <algorithm>
-
-namespace {
-
-constexpr std::size_t kSessionLimit = 25;
-
-}  // namespace
 
 std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportView view) {
   std::vector<const ReportGroup*> ordered;

@@ -1,3 +1,4 @@
+// The order of report rows, how many a table shows, and their totals.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,7 @@
 /// (equal times by ascending key).
 std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportView view);
 
-/// How many of `total` groups a table shows: sessions stop at 25 unless `show_all`.
+/// How many of `total` groups a table shows: sessions stop at kSessionLimit unless `show_all`.
 std::size_t shown_group_count(std::size_t total, ReportView view, bool show_all);
 
 /// The sums shown in a table's TOTAL row.

@@ -1,5 +1,8 @@
+// Folds usage events into report groups and totals, and merges states.
 #include "report/state.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -21,6 +24,18 @@ void insert_model(std::set<std::string, std::less<>>& models, std::string_view m
   if (at == models.end() || *at != model) models.emplace_hint(at, model);
 }
 
+bool admits(AgentFilter filter, AgentKind agent) {
+  switch (filter) {
+    case AgentFilter::claude:
+      return agent == AgentKind::claude;
+    case AgentFilter::codex:
+      return agent == AgentKind::codex;
+    case AgentFilter::both:
+      break;
+  }
+  return true;
+}
+
 bool in_date_range(const RunOptions& options, std::string_view day_key) {
   // std::string_view compares as unsigned bytes, shorter first on a common prefix, which is
   // what lets "--until 2025-03" end before the first day of March.
@@ -29,26 +44,7 @@ bool in_date_range(const RunOptions& options, std::string_view day_key) {
   return true;
 }
 
-void format_key(std::string& key, ReportView view, const UsageEvent& event) {
-  key.clear();
-  switch (view) {
-    case ReportView::daily:
-    case ReportView::monthly:
-      key.append(view == ReportView::daily ? event.day_key : event.month_key);
-      key.push_back('|');
-      key.append(agent_name(event.agent));
-      key.push_back('|');
-      key.append(event.model);
-      break;
-    case ReportView::session:
-      key.append(agent_name(event.agent));
-      key.push_back('|');
-      key.append(event.session_id);
-      break;
-  }
-}
-
-const std::string& label_of(ReportView view, const UsageEvent& event) {
+std::string& label_of(ReportView view, UsageEvent& event) {
   switch (view) {
     case ReportView::daily:
       return event.day_key;
@@ -60,13 +56,44 @@ const std::string& label_of(ReportView view, const UsageEvent& event) {
   return event.session_id;
 }
 
+// The group key of the event: "day|agent|model", "month|agent|model" or "agent|session". It is
+// built on the stack when short, so an event of a group that exists allocates nothing.
+class GroupKey {
+ public:
+  GroupKey(ReportView view, const UsageEvent& event) {
+    const std::string_view agent = agent_name(event.agent);
+    if (view == ReportView::session) {
+      build({agent, "|", event.session_id});
+    } else {
+      build({view == ReportView::daily ? event.day_key : event.month_key, "|", agent, "|",
+             event.model});
+    }
+  }
+
+  std::string_view text() const { return text_; }
+
+ private:
+  void build(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (const std::string_view part : parts) size += part.size();
+    char* out = room_.data();
+    if (size > room_.size()) {
+      long_.resize(size);
+      out = long_.data();
+    }
+    text_ = std::string_view(out, size);
+    for (const std::string_view part : parts) out = std::copy(part.begin(), part.end(), out);
+  }
+
+  std::array<char, 128> room_;
+  std::string long_;
+  std::string_view text_;
+};
+
 }  // namespace
 
-void add_event(ReportState& state, const RunOptions& options, const UsageEvent& event) {
-  if (options.agent_filter != kBothAgents &&
-      options.agent_filter != static_cast<std::uint8_t>(event.agent)) {
-    return;
-  }
+void add_event(ReportState& state, const RunOptions& options, UsageEvent&& event) {
+  if (!admits(options.agent_filter, event.agent)) return;
   if (!in_date_range(options, event.day_key)) return;
 
   const std::size_t agent = agent_index(event.agent);
@@ -78,14 +105,14 @@ void add_event(ReportState& state, const RunOptions& options, const UsageEvent& 
     insert_model(state.unpriced_models, event.model);
   }
 
-  format_key(state.key_buffer, options.view, event);
-  auto found = state.groups.find(std::string_view(state.key_buffer));
+  const GroupKey key(options.view, event);
+  auto found = state.groups.find(key.text());
   if (found == state.groups.end()) {
     ReportGroup fresh;
-    fresh.key = state.key_buffer;
-    fresh.label = label_of(options.view, event);
+    fresh.key = key.text();
+    fresh.label = std::move(label_of(options.view, event));
     fresh.agent = event.agent;
-    found = state.groups.emplace(state.key_buffer, std::move(fresh)).first;
+    found = state.groups.emplace(std::string(key.text()), std::move(fresh)).first;
   }
 
   ReportGroup& group = found->second;
@@ -96,7 +123,7 @@ void add_event(ReportState& state, const RunOptions& options, const UsageEvent& 
   cache = saturating_add(cache, event.cache_read);
   group.cache = saturating_add(group.cache, cache);
   insert_model(group.models, event.model);
-  if (group.project.empty() && !event.project.empty()) group.project = event.project;
+  if (group.project.empty() && !event.project.empty()) group.project = std::move(event.project);
   if (event.event_time_ms > group.last_active_ms) group.last_active_ms = event.event_time_ms;
 }
 

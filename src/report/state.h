@@ -1,3 +1,4 @@
+// The report state: groups keyed by period or session, and the run's totals.
 #pragma once
 
 #include <array>
@@ -41,9 +42,6 @@ struct ReportState {
   std::array<std::uint64_t, 2> agent_tokens{};
   std::uint64_t unpriced_tokens = 0;
   std::set<std::string, std::less<>> unpriced_models;
-  /// Scratch space for the group key, so that folding an event into an existing group
-  /// allocates nothing.
-  std::string key_buffer;
 };
 
 /// Adds without wrapping: a sum that would pass 2^64-1 stays there.
@@ -52,7 +50,7 @@ constexpr std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
 }
 
 /// Applies the agent filter and date range, then folds the event into its group.
-void add_event(ReportState& state, const RunOptions& options, const UsageEvent& event);
+void add_event(ReportState& state, const RunOptions& options, UsageEvent&& event);
 
 /// Adds every sum, set and group of `from` to `into`; `from` is left empty.
 void merge_states(ReportState& into, ReportState&& from);

@@ -1,3 +1,4 @@
+// Renders the ordered groups, notes and scan statistics as the table report.
 #include "report/table_report.h"
 
 #include <optional>
@@ -150,7 +151,8 @@ std::string render_table_report(std::span<const ReportGroup* const> ordered,
   out.push_back('\n');
 
   if (shown < ordered.size()) {
-    const std::string note = "\nShowing 25 of " + std::to_string(ordered.size()) +
+    const std::string note = "\nShowing " + std::to_string(shown) + " of " +
+                             std::to_string(ordered.size()) +
                              " sessions (most recent). Use --all to list them all.";
     out.append(paint(note, "2", style.colour));
     out.push_back('\n');

@@ -1,3 +1,4 @@
+// The table report and how it is drawn on this output.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Walks the agents' log directories for .jsonl files, however deep.
 #include "sources/discovery.h"
 
 #include <dirent.h>
@@ -10,6 +11,7 @@
 #include <unordered_set>
 
 #include "sources/open_path.h"
+#include "util/path.h"
 #include "util/text.h"
 
 namespace {
@@ -98,29 +100,6 @@ void append_roots_files(const std::vector<std::string>& roots, std::vector<std::
 }
 
 }  // namespace
-
-std::string normalized_path(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  const bool absolute = !path.empty() && path.front() == '/';
-  if (absolute) out.push_back('/');
-  bool first = true;
-  std::size_t i = 0;
-  while (i < path.size()) {
-    while (i < path.size() && path[i] == '/') ++i;
-    if (i == path.size()) break;
-    std::size_t end = path.find('/', i);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view component = path.substr(i, end - i);
-    i = end;
-    const bool keep = component != "." || (first && !absolute);
-    first = false;
-    if (!keep) continue;
-    if (!out.empty() && out.back() != '/') out.push_back('/');
-    out.append(component);
-  }
-  return out;
-}
 
 std::vector<std::string> find_claude_files(const Environment& env, std::string* unopened) {
   std::vector<std::string> candidates;

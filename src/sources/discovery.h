@@ -1,3 +1,4 @@
+// Finding every log file of both agents below their configured roots.
 #pragma once
 
 #include <string>
@@ -18,7 +19,3 @@ std::vector<std::string> find_codex_files(const Environment& env, std::string* u
 /// The .jsonl regular files below `root`, without following links inside it.
 std::vector<std::string> collect_jsonl_files(const std::string& root,
                                              std::string* unopened = nullptr);
-
-/// The path spelled by its components alone: repeated and trailing separators and "." components
-/// other than a leading one are dropped, so two spellings of one path give the same text.
-std::string normalized_path(std::string_view path);

@@ -1,8 +1,9 @@
+// Reads the environment variables that steer discovery.
 #include "sources/environment.h"
 
 #include <cstdlib>
 
-#include "util/text.h"
+#include "util/path.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// The environment variables that steer discovery, taken once.
 #pragma once
 
 #include <optional>

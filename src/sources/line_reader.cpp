@@ -1,3 +1,4 @@
+// Buffered reads of a log file that hand over only the lines holding a needle.
 #include "sources/line_reader.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Reading log files line by line, prefiltered by needles, one reader per worker.
 #pragma once
 
 #include <cstddef>

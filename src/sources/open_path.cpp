@@ -1,3 +1,4 @@
+// Opens paths longer than PATH_MAX one piece at a time.
 #include "sources/open_path.h"
 
 #include <fcntl.h>

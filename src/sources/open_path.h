@@ -1,3 +1,4 @@
+// Opening a path of any length.
 #pragma once
 
 #include <string>

@@ -4,15 +4,11 @@
 
 #include "time/calendar.h"
 #include "time/timestamp.h"
+#include "util/integer.h"
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-// Floor division for a positive divisor.
-constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  return a / b - (a % b < 0);
-}
 
 // A local wall-clock reading: the date and the second of that day.
 struct LocalClock {

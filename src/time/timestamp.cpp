@@ -70,7 +70,7 @@ std::optional<ClockFields> read_clock(std::string_view text) {
   if (text.size() < kClockLength) return std::nullopt;
   // A field's first byte is a digit or a sign, so only the separators and the end of the seconds
   // can fall inside a multi-byte character.
-  for (const std::size_t pos : {4, 7, 10, 13, 16, 19}) {
+  for (const std::size_t pos : {4u, 7u, 10u, 13u, 16u, 19u}) {
     if (!is_char_boundary(text, pos)) return std::nullopt;
   }
   const char* p = text.data();

@@ -1,3 +1,4 @@
+// Sixteen-byte compares written once for SSE2 and NEON, for the byte-scanning kernels.
 #pragma once
 
 // Sixteen bytes compared at once, on SSE2 (every x86-64) or NEON (every arm64), so that the

@@ -1,3 +1,4 @@
+// Detects the running processor's vector features, once.
 #include "util/cpu_features.h"
 
 // METERLY_NO_AVX2 leaves the SSE2 paths alone in use, to test them on machines with AVX2.

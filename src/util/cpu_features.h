@@ -1,3 +1,4 @@
+// The processor features the vector kernels ask about before taking a wider path.
 #pragma once
 
 /// What the processor offers beyond the instructions every build may assume. The vector kernels

@@ -1,3 +1,4 @@
+// Number, money and date texts for the reports.
 #include "util/format.h"
 
 #include <algorithm>
@@ -9,31 +10,14 @@
 #include <vector>
 
 #include "time/timestamp.h"
+#include "util/integer.h"
 
 namespace {
 
-// Floor division and its remainder (0 to b - 1) for a positive divisor, without forming
-// q * b, which overflows at the bottom of the range.
-constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  return a / b - (a % b < 0);
-}
-constexpr std::int64_t floor_mod(std::int64_t a, std::int64_t b) {
-  return a % b + (a % b < 0) * b;
-}
-
-// Appends `value` zero-padded to `width` characters, a minus sign counting toward the width.
+// Appends `value` zero-padded to `width` characters (at most 4 here).
 void append_padded(std::string& out, std::int64_t value, int width) {
-  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-  if (value < 0) {
-    out.push_back('-');
-    --width;
-    magnitude = 0 - magnitude;
-  }
-  std::array<char, 20> digits;
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
-  const auto length = static_cast<int>(end - digits.data());
-  if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
-  out.append(digits.data(), end);
+  std::array<char, 24> room;
+  out.append(room.data(), write_zero_padded(room.data(), value, width));
 }
 
 // Rounds |x| * 100 half away from zero into whole cents, clamped to the unsigned range.

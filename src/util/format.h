@@ -1,3 +1,4 @@
+// The texts of token counts, dollar amounts and instants in the reports.
 #pragma once
 
 #include <cstdint>

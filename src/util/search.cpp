@@ -1,3 +1,4 @@
+// Substring and multi-needle search, SIMD where the platform has it.
 #include "util/search.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Fast substring search and a set of needles searched for in one pass.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Draws column-aligned tables and makes log text safe for a terminal.
 #include "util/table.h"
 
 #include <algorithm>
@@ -11,31 +12,6 @@ constexpr std::string_view kRuleChar = "─";
 constexpr std::string_view kColumnGap = "  ";
 constexpr std::size_t kModelsCellWidth = 40;
 constexpr std::size_t kModelsListWidth = 34;
-
-// Multi-byte encodings of the Unicode White_Space characters above U+0080.
-constexpr std::string_view kWideSpaces[] = {
-    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81",
-    "\xE2\x80\x82", "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86",
-    "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8",
-    "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
-};
-
-// Matches whole encoded suffixes, so a cell that is not valid UTF-8 cannot be cut mid-sequence.
-void trim_trailing_space(std::string& line) {
-  for (;;) {
-    if (line.empty()) return;
-    const char last = line.back();
-    if (last == ' ' || (last >= '\t' && last <= '\r')) {
-      line.pop_back();
-      continue;
-    }
-    const std::string_view view = line;
-    const auto wide = std::find_if(std::begin(kWideSpaces), std::end(kWideSpaces),
-                                   [&](std::string_view space) { return view.ends_with(space); });
-    if (wide == std::end(kWideSpaces)) return;
-    line.resize(line.size() - wide->size());
-  }
-}
 
 void append_padded(std::string& out, std::string_view cell, std::size_t width, Align align) {
   const std::size_t used = display_width(cell);
@@ -53,7 +29,7 @@ std::string cells_line(const std::vector<std::string>& cells,
     const std::string_view cell = col < cells.size() ? std::string_view(cells[col]) : "";
     append_padded(line, cell, widths[col], col < aligns.size() ? aligns[col] : Align::left);
   }
-  trim_trailing_space(line);
+  line.resize(trim_trailing_unicode_space(line).size());
   return line;
 }
 

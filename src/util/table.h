@@ -1,3 +1,4 @@
+// Table drawing, the models cell, terminal-safe text and colour.
 #pragma once
 
 #include <optional>

@@ -1,3 +1,4 @@
+// UTF-8 validation, Unicode space trimming and display width.
 #include "util/text.h"
 
 #include <cstdint>
@@ -11,10 +12,12 @@ char32_t decode_at(std::string_view s, std::size_t& i) {
     ++i;
     return b0;
   }
-  const int len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
-  char32_t cp = b0 & (0x7F >> len);
-  for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  i += static_cast<std::size_t>(len);
+  const std::size_t len = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : 2;
+  char32_t cp = b0 & (0x7Fu >> len);
+  for (std::size_t k = 1; k < len; ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+  }
+  i += len;
   return cp;
 }
 
@@ -76,27 +79,23 @@ std::string_view trim_unicode_space(std::string_view text) {
     if (!is_unicode_space(decode_at(text, next))) break;
     begin = next;
   }
-  std::size_t end = text.size();
-  while (end > begin) {
-    std::size_t start = end - 1;
-    while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  return trim_trailing_unicode_space(text.substr(begin));
+}
+
+std::string_view trim_trailing_unicode_space(std::string_view text) {
+  while (!text.empty()) {
+    // The last sequence: a lead byte and the continuation bytes after it, four bytes at most.
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+      --start;
+    }
+    if (!is_valid_utf8(text.substr(start))) break;
     std::size_t probe = start;
     if (!is_unicode_space(decode_at(text, probe))) break;
-    end = start;
+    text = text.substr(0, start);
   }
-  return text.substr(begin, end - begin);
-}
-
-std::string_view path_tail(std::string_view path) {
-  const std::size_t cut = path.find_last_of("/\\");
-  return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-std::string join_path(std::string_view base, std::string_view name) {
-  std::string out(base);
-  if (!out.empty() && out.back() != '/') out.push_back('/');
-  out.append(name);
-  return out;
+  return text;
 }
 
 std::size_t display_width(std::string_view text) {

@@ -46,11 +46,11 @@ std::vector<std::string> read_lines(const std::vector<std::string>& lines, bool 
   state.fast = fast_default;
   std::vector<std::string> seen;
   for (const std::string& text : lines) {
-    if (!read_rollout_line(state, text)) continue;
-    const UsageEvent& e = state.event;
-    seen.push_back(e.model + " " + e.project + " " + std::to_string(e.input) + "/" +
-                   std::to_string(e.cache_read) + "/" + std::to_string(e.output) + " +" +
-                   std::to_string(e.event_time_ms - 1741341600000));
+    const std::optional<UsageEvent> e = read_rollout_line(state, text);
+    if (!e) continue;
+    seen.push_back(e->model + " " + e->project + " " + std::to_string(e->input) + "/" +
+                   std::to_string(e->cache_read) + "/" + std::to_string(e->output) + " +" +
+                   std::to_string(e->event_time_ms - 1741341600000));
   }
   return seen;
 }

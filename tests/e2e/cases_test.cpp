@@ -55,6 +55,6 @@ TEST_P(EndToEnd, whole_output_matches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, EndToEnd, ::testing::ValuesIn(case_names()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& test) { return test.param; });
 
 }  // namespace

@@ -413,7 +413,7 @@ TEST_F(hostile, resource_limits_and_output_faults) {
     while (log.size() < (4 << 20))
       log += "{\"type\":\"user\",\"v\":\"" + std::string(200, 'a') + "\"}\n";
   for (int n = 0; n < 800; ++n)
-    logs[n % 8] += sub(turn("x-many", io(n, 1)), "\"cwd\"",
+    logs[n % 8] += sub(turn("x-many", io(static_cast<std::uint64_t>(n), 1)), "\"cwd\"",
                        "\"sessionId\":\"s-" + std::to_string(n) + "\",\"cwd\"");
   for (int n = 0; n < 8; ++n) write_file(claude("-w-x/" + std::to_string(n) + ".jsonl"), logs[n]);
   write_file(codex(1), context("x-many") + report(totals(30, 10, 45)));

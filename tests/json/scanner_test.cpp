@@ -68,13 +68,13 @@ TEST(json_scanner, next_key_walks_members_with_lenient_commas_and_colons) {
       {R"({"a\x":1})", {}, 5}, {"\f{\"a\":1}", {}, 0}, {"\xA0{}", {}, 0}, {"[{}]", {}, 0}};
   // clang-format on
   const auto keys = [](JsonCursor& cursor) {
-    std::vector<std::string> keys;
-    if (!begin_object(cursor)) return keys;
+    std::vector<std::string> found;
+    if (!begin_object(cursor)) return found;
     while (std::optional<std::string> key = next_key(cursor)) {
-      keys.push_back(std::move(*key));
+      found.push_back(std::move(*key));
       skip_value(cursor);
     }
-    return keys;
+    return found;
   };
   for (const auto& [in, want, at] : cases) EXPECT_EQ(scan(in, keys), std::pair(want, at)) << in;
 }

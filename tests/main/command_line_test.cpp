@@ -19,9 +19,10 @@ std::string brief(const Args& args) {
   }
   const auto& o = std::get<RunOptions>(result);
   const auto text = [](const std::optional<std::string>& s) { return s ? "[" + *s + "]" : "-"; };
-  return std::to_string(static_cast<int>(o.view)) + " " + std::to_string(o.agent_filter) + " " +
-         text(o.since) + " " + text(o.until) + (o.json ? " json" : "") +
-         (o.show_all ? " all" : "") + (o.exact ? " exact" : "");
+  return std::to_string(static_cast<int>(o.view)) + " " +
+         std::to_string(static_cast<int>(o.agent_filter)) + " " + text(o.since) + " " +
+         text(o.until) + (o.json ? " json" : "") + (o.show_all ? " all" : "") +
+         (o.exact ? " exact" : "");
 }
 
 TEST(command_line, accepted_arguments_set_options_and_later_ones_win) {

@@ -32,7 +32,7 @@ RunOptions view_options(ReportView view) {
 
 ReportState fold(const std::vector<UsageEvent>& events, const RunOptions& options) {
   ReportState state;
-  for (const UsageEvent& event : events) add_event(state, options, event);
+  for (UsageEvent event : events) add_event(state, options, std::move(event));
   return state;
 }
 
@@ -84,20 +84,18 @@ TEST(report_state, rows_of_each_view_in_report_order) {
 
 TEST(report_state, agent_filter_and_date_range_drop_events_before_any_sum) {
   struct Case {
-    std::uint8_t filter;
+    AgentFilter filter;
     std::string range;  // "since.." or "..until"
     std::string day;
     bool kept;
   };
   // Short texts compare as prefixes: "2025-03" sorts before every day of March.
-  const Case cases[] = {{0, "", "2025-03-07", true},
-                        {1, "", "2025-03-07", false},
-                        {2, "2025-03-07..", "2025-03-07", true},
-                        {2, "2025-03-07..", "2025-03-06", false},
-                        {2, "..2025-03-31", "2025-03-31", true},
-                        {2, "..2025-03-31", "2025-04-01", false},
-                        {2, "2025-03..", "2025-03-01", true},
-                        {2, "..2025-03", "2025-03-01", false}};
+  constexpr AgentFilter both = AgentFilter::both;
+  const Case cases[] = {
+      {AgentFilter::claude, "", "2025-03-07", true}, {AgentFilter::codex, "", "2025-03-07", false},
+      {both, "2025-03-07..", "2025-03-07", true},    {both, "2025-03-07..", "2025-03-06", false},
+      {both, "..2025-03-31", "2025-03-31", true},    {both, "..2025-03-31", "2025-04-01", false},
+      {both, "2025-03..", "2025-03-01", true},       {both, "..2025-03", "2025-03-01", false}};
   for (const Case& c : cases) {
     // The range tests the day in every view, the monthly one included.
     RunOptions options = view_options(ReportView::monthly);

@@ -28,7 +28,7 @@ TEST(util_search, agrees_with_string_view_find) {
     const std::string_view alphabet = round % 2 == 0 ? "ab" : "\"_tokenasimdr ";
     std::string text(rng() % 201, ' ');
     for (char& c : text) c = alphabet[rng() % alphabet.size()];
-    for (int planted = rng() % 3; planted > 0 && !text.empty(); --planted) {
+    for (auto planted = rng() % 3; planted > 0 && !text.empty(); --planted) {
       const std::string_view needle = kCodexNeedles[rng() % std::size(kCodexNeedles)];
       const std::size_t at = rng() % text.size();
       text.replace(at, std::min(needle.size(), text.size() - at), needle);

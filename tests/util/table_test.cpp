@@ -14,7 +14,7 @@ TEST(table, pads_to_scalar_widths_and_trims_trailing_white_space) {
 }
 
 TEST(table, models_cell_shortens_ids_and_lists_what_fits) {
-  const auto s = [](int n, char c = 'a') { return std::string(n, c); };
+  const auto s = [](std::size_t n, char c = 'a') { return std::string(n, c); };
   // 40 and 34 wide fit exactly; the walk stops at the first misfit; widths count scalar values.
   // clang-format off
   const std::pair<std::set<std::string, std::less<>>, std::string> cases[] = {{{}, ""},
