@@ -1,7 +1,8 @@
 // Whole-output tests: each folder of tests/e2e/cases holds `args` (one per line), `home/` (the
 // fixture HOME), the expected `stdout` (with "Scanned ... in Nms") and optionally `env`
-// (KEY=VALUE lines that take precedence; @CASE@ expands to the case folder), `stderr` and
-// `status`. Adding a case needs no code.
+// (KEY=VALUE lines that take precedence, a bare KEY removes one; @CASE@ expands to the case
+// folder), `stderr`, `status` and `terminal` (present: standard output is a terminal). Adding a
+// case needs no code.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,8 +46,9 @@ TEST_P(EndToEnd, whole_output_matches) {
     const std::size_t eq = line.find('=');
     const std::string name = line.substr(0, eq);
     std::erase_if(spec.env, [&](const auto& entry) { return entry.first == name; });
-    spec.env.emplace_back(name, line.substr(eq + 1));
+    if (eq != std::string::npos) spec.env.emplace_back(name, line.substr(eq + 1));
   }
+  spec.terminal = std::filesystem::exists(dir + "/terminal");
   const ProcessResult result = run_meterly(spec);
   const std::string status = read_file(dir + "/status");
   EXPECT_EQ(result.status, status.empty() ? 0 : std::stoi(status));
