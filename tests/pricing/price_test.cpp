@@ -37,8 +37,6 @@ TEST(price, model_ids_reach_rows_by_exact_id_alias_and_longest_prefix) {
 }
 
 TEST(price, cost_sums_in_the_fixed_order_of_double_operations) {
-  ASSERT_EQ(price_catalogue().size(), 47u);
-  for (const int row : {11, 12, 13, 14}) EXPECT_EQ(price_catalogue()[row].cache_read, 3 * 0.1);
   // The last sum differs in its last bit under any other grouping or scaling.
   const std::tuple<std::string, std::array<std::uint64_t, 5>, double> cases[] = {
       {"claude-opus-5", {1000000, 0, 0, 0, 0}, 5.0},

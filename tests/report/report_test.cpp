@@ -3,13 +3,11 @@
 #include "report/json_report.h"
 #include "report/order.h"
 #include "report/state.h"
-#include "report/table_report.h"
 
 namespace {
 
 constexpr auto claude = AgentKind::claude;
 constexpr auto codex = AgentKind::codex;
-constexpr auto npos = std::string::npos;
 using namespace std::literals;
 
 // A priced event whose cache tokens are all cache reads.
@@ -59,28 +57,6 @@ std::string totals(const ReportState& s) {
 }
 
 }  // namespace
-
-TEST(report_state, rows_of_each_view_in_report_order) {
-  const std::pair<ReportView, std::string> cases[] = {
-      {ReportView::daily,
-       "2025-03-07|claude|opus=2025-03-07/webapp/560000@1000 2025-03-07|claude|sonnet=2025-03-07//"
-       "54@3000 2025-03-07|codex|gpt=2025-03-07/cli/3@0 2025-03-31|claude|opus=2025-03-31/y/0@500 "
-       "2025-04-01|codex|gpt=2025-04-01//0@0 "},
-      {ReportView::monthly,
-       "2025-03|claude|opus=2025-03/y/560000@1000 2025-03|claude|sonnet=2025-03//54@3000 "
-       "2025-03|codex|gpt=2025-03/cli/3@0 2025-04|codex|gpt=2025-04//0@0 "},
-      {ReportView::session, "claude|a=a/y/560054@3000 codex|a=a/cli/3@0 codex|b=b//0@0 "}};
-  for (const auto& [view, expected] : cases) {
-    const ReportState state = fold(mixed_events(), view_options(view));
-    std::string rows;
-    for (const ReportGroup* g : order_groups(state, view)) {
-      rows += g->key + "=" + g->label + "/" + g->project + "/" + std::to_string(g->cache) + "@" +
-              std::to_string(g->last_active_ms) + " ";
-    }
-    EXPECT_EQ(rows, expected);
-    EXPECT_EQ(totals(state), "gpt 6 564784 $3.500000 11 $0.250000");
-  }
-}
 
 TEST(report_state, agent_filter_and_date_range_drop_events_before_any_sum) {
   struct Case {
@@ -167,26 +143,6 @@ TEST(report_order, only_session_tables_stop_at_twenty_five) {
   EXPECT_EQ(shown_group_count(26, ReportView::session, false), 25u);
   EXPECT_EQ(shown_group_count(26, ReportView::session, true), 26u);
   EXPECT_EQ(shown_group_count(30, ReportView::monthly, false), 30u);
-}
-
-TEST(table_report, control_characters_are_defused_only_on_a_terminal) {
-  const std::string csi = "\xC2\x9B";  // the one-character C1 form of ESC [
-  std::vector<UsageEvent> events = {
-      sample("2025-03-07", claude, "m" + csi + "2J", 1, 0, 0, 0.0, "s", "ev\x1b]0;\x07il")};
-  events[0].priced = false;
-  for (const bool terminal : {true, false}) {
-    const RunOptions options = view_options(ReportView::session);
-    const ReportState state = fold(events, options);
-    const std::string text = render_table_report(order_groups(state, options.view), state, options,
-                                                 1, 1, {.colour = true, .terminal = terminal});
-    const std::string model = terminal ? "m?2J" : "m" + csi + "2J";
-    const std::string project = terminal ? "ev?]0;?il" : "ev\x1b]0;\x07il";
-    EXPECT_NE(text.find(project + "  " + model), npos) << text;
-    EXPECT_NE(text.find("\x1b[33m\n! 1 tokens had no known pricing (" + model +
-                        "); excluded from cost.\x1b[0m\n"),
-              npos)
-        << text;
-  }
 }
 
 TEST(json_report, escapes_quotes_backslashes_and_controls_only) {
