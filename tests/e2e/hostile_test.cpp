@@ -3,6 +3,7 @@
 // limits a run reports exactly what an unconstrained one does, or fails with one line.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -210,17 +211,18 @@ TEST_F(hostile, million_deep_nesting) {
          "claude p [x-deep-usage] 0 0 0", "codex p [x-codex-deep] 12 6 0"});
 }
 
-// Nested from the bottom up, as the whole path is longer than PATH_MAX: its logs count like any.
+// Nested from the bottom up, as the whole path is three times PATH_MAX: its logs count like any.
 // Walking and reading there takes two descriptors; with one, the run fails rather than skip them.
-TEST_F(hostile, directory_tree_5000_deep) {
+TEST_F(hostile, directory_tree_deeper_than_path_max) {
   const std::string logs[] = {turn("x-deep", io(4, 2)),
                               context("x-deep") + report(totals(9, 0, 3))};
+  const std::string d(200, 'd');
   for (int n = 0; const std::string& root : {claude("t"), h + "/.codex/sessions/t"}) {
-    write_file(root + "/d/a.jsonl", logs[n++]);
-    for (int level = 0; level < 5000; ++level) {
-      fs::rename(root + "/d", root + "/up");
-      fs::create_directory(root + "/d");
-      fs::rename(root + "/up", root + "/d/d");
+    write_file(root + "/" + d + "/a.jsonl", logs[n++]);
+    for (int level = 0; level < 3 * PATH_MAX / 200; ++level) {
+      fs::rename(root + "/" + d, root + "/up");
+      fs::create_directory(root + "/" + d);
+      fs::rename(root + "/up", root + "/" + d + "/" + d);
     }
   }
   check({"claude p [x-deep] 4 2 0", "codex p [x-deep] 9 3 0"});
