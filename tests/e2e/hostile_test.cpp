@@ -84,14 +84,10 @@ class hostile : public testing::Test {
 #elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
     rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
 #endif
-    RunSpec spec;
-    spec.env = {{"HOME", h}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
-    spec.timeout_seconds = 60;
     for (const Rows& args : {Rows{"daily", "--json"}, Rows{"session", "--all"}}) {
       const std::string name =
           testing::UnitTest::GetInstance()->current_test_info()->name() + (" " + args[0]);
-      spec.args = args;
-      const ProcessResult r = run_meterly(spec);
+      const ProcessResult r = run_meterly(spec_for(args));
       std::printf("[ hostile  ] %-40s %7.3f s %8.1f MiB peak\n", name.c_str(), r.wall_seconds,
                   static_cast<double>(r.peak_rss_kib) / 1024.0);
       EXPECT_EQ(r.status, 0) << name << (r.status == 128 + 9 ? ": hung" : "") << r.err;

@@ -55,22 +55,11 @@ TEST(format, exact_fallback_matches_to_chars_byte_for_byte) {
   // Random bit patterns reach every exponent, subnormals and both signs; the listed values are
   // ties, carries into a new digit and the extremes.
   std::mt19937_64 rng(16);
-  std::vector<double> values = {0.0,
-                                -0.0,
-                                0.5,
-                                1.5,
-                                2.5,
-                                0.125,
-                                0.375,
-                                9.995,
-                                99.5,
-                                999999.5,
-                                1e308,
-                                5e-324,
-                                -1e-7,
-                                std::numeric_limits<double>::max(),
-                                std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::quiet_NaN()};
+  // clang-format off
+  std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, 0.125, 0.375, 9.995, 99.5, 999999.5, 1e308,
+      5e-324, -1e-7, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+      -std::numeric_limits<double>::quiet_NaN()};
+  // clang-format on
   for (int i = 0; i < 2000; ++i) values.push_back(std::bit_cast<double>(rng()));
   for (int i = 0; i < 5000; ++i) values.push_back(static_cast<double>(rng() % 100000000) / 1e6);
   for (const double x : values) {
