@@ -34,20 +34,6 @@ ReportState fold(const std::vector<UsageEvent>& events, const RunOptions& option
   return state;
 }
 
-// Costs are binary fractions, so no grouping of the additions can change a sum.
-std::vector<UsageEvent> mixed_events() {
-  std::vector<UsageEvent> events = {
-      sample("2025-03-07", claude, "sonnet", 10, 20, 30, 0.5, "a", "", 3000),
-      sample("2025-03-31", claude, "opus", 100, 0, 0, 2.0, "a", "y", 500),
-      sample("2025-03-07", codex, "gpt", 1, 2, 3, 0.0, "a", "cli", -7),
-      sample("2025-03-07", claude, "opus", 1200, 3400, 560000, 1.0, "a", "webapp", 1000),
-      sample("2025-04-01", codex, "gpt", 5, 0, 0, 0.25, "b", "", 0)};
-  events[0].cache_write_5m = 8;
-  events[0].cache_write_1h = 16;
-  events[2].priced = false;
-  return events;
-}
-
 std::string totals(const ReportState& s) {
   std::string out;
   for (const std::string& model : s.unpriced_models) out += model + " ";
@@ -104,21 +90,6 @@ TEST(report_state, sums_saturate_instead_of_wrapping) {
     EXPECT_EQ(state.agent_tokens[0], UINT64_MAX) << merged;
     EXPECT_EQ(state.unpriced_tokens, UINT64_MAX) << merged;
     EXPECT_EQ(view_totals(order_groups(state, ReportView::daily)).cache, UINT64_MAX) << merged;
-  }
-}
-
-TEST(report_state, merging_split_states_equals_folding_all_events) {
-  const std::vector<UsageEvent> all = mixed_events();
-  for (const ReportView view : {ReportView::daily, ReportView::monthly, ReportView::session}) {
-    const auto describe = [&](const ReportState& state) {
-      return render_json_report(order_groups(state, view), view) + totals(state);
-    };
-    for (std::size_t split = 0; split <= all.size(); ++split) {
-      const auto middle = all.begin() + static_cast<std::ptrdiff_t>(split);
-      ReportState first = fold({all.begin(), middle}, view_options(view));
-      merge_states(first, fold({middle, all.end()}, view_options(view)));
-      EXPECT_EQ(describe(first), describe(fold(all, view_options(view)))) << split;
-    }
   }
 }
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 extern char** environ;
@@ -222,14 +223,6 @@ std::string read_file(const std::string& path) {
 }
 
 std::string mask_elapsed(std::string text) {
-  const std::string_view lead = "Scanned ";
-  for (std::size_t at = text.find(lead); at != std::string::npos; at = text.find(lead, at + 1)) {
-    const std::size_t in = text.find(" files in ", at);
-    if (in == std::string::npos) break;
-    const std::size_t digits = in + 10;
-    std::size_t end = digits;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    if (end > digits && text.compare(end, 2, "ms") == 0) text.replace(digits, end - digits, "N");
-  }
-  return text;
+  static const std::regex kElapsed("(Scanned [0-9]+ files in )[0-9]+ms");
+  return std::regex_replace(text, kElapsed, "$1Nms");
 }
