@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 
 #include <algorithm>
 #include <array>
@@ -72,5 +73,8 @@ TEST(line_reader, buffer_grows_for_lines_with_needles_only) {
     EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto line) { lines += line; }));
     EXPECT_EQ(lines, content.substr(content.find_last_of('\n', content.find(needle)) + 1));
     EXPECT_EQ(reader.buffer_bytes(), capacity) << content.size();
+#ifdef RWF_NOWAIT
+    EXPECT_FALSE(reader.last_file_was_cold());  // just written, so in the page cache
+#endif
   }
 }
