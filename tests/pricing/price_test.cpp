@@ -49,3 +49,15 @@ TEST(price, cost_sums_in_the_fixed_order_of_double_operations) {
     EXPECT_EQ(std::pair(result.priced, result.cost_usd), std::pair(true, usd)) << id;
   }
 }
+
+TEST(price, remembered_rows_are_the_rows_of_price_row) {
+  PriceRows rows;
+  // The first ids repeat, so the list answers them; the later ones overflow it.
+  for (int n = 0; n < 70; ++n) {
+    for (const std::string& id :
+         {std::string("codex-auto-review"), std::string("Opus"), "x-" + std::to_string(n)}) {
+      for (const std::int64_t ms : {kSwitch - 1, kSwitch, kSwitch - 1})
+        ASSERT_EQ(rows.row(id, ms), price_row(id, ms)) << id << " " << ms;
+    }
+  }
+}
