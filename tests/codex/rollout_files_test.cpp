@@ -8,7 +8,15 @@ TEST(rollout_files, session_key_is_the_trailing_uuid_else_the_stem) {
       {"r-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5g.jsonl", "r-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5g"},
       {"r-0199a2b3-c4d5-7e6f8-a9b-0c1d2e3f4a5b.jsonl", "r-0199a2b3-c4d5-7e6f8-a9b-0c1d2e3f4a5b"},
       {"/h/0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b/notes.v2.jsonl", "notes.v2"},
-      {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""}};
+      {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""},
+      {"0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f.jsonl", "0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f"},
+      {"/h/x0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f.jsonl", "x0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f"},
+      {"/h/s.v.jsonl/./", "s.v"},
+      {"/h/.jsonl", ".jsonl"},
+      {"..", ".."},
+      {"/", ""},
+      {".", ""},
+      {"a/.", "a"}};
   for (const auto& [path, key] : cases) EXPECT_EQ(file_session_key(path), key) << path;
 }
 
@@ -18,4 +26,5 @@ TEST(rollout_files, order_sorts_by_components_and_keeps_the_first_file_of_a_sess
   EXPECT_EQ(order_rollout_files({"/r/a-b/x", "/r/ab/y", "/r/a/b/z"}),
             (Paths{"/r/a/b/z", "/r/a-b/x", "/r/ab/y"}));
   EXPECT_EQ(order_rollout_files({"/r/b/s.jsonl", "/r/./a//s.jsonl"}), Paths{"/r/./a//s.jsonl"});
+  EXPECT_EQ(order_rollout_files({"/r/\xff", "/r/ab", "/r/a"}), (Paths{"/r/a", "/r/ab", "/r/\xff"}));
 }
