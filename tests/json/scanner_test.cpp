@@ -27,6 +27,38 @@ constexpr auto skip = [](JsonCursor& cursor) { return skip_value(cursor), 0; };
 template <typename T>
 using Case = std::tuple<std::string_view, T, std::size_t>;
 
+// skip_value's rules written out plainly: where a cursor at `at` ends up.
+std::size_t reference_skip(std::string_view s, std::size_t at) {
+  const auto space = [&] {
+    while (at < s.size() && std::string_view(" \t\n\r").find(s[at]) != s.npos) ++at;
+  };
+  const auto string = [&] {
+    while (++at < s.size() && s[at] != '"') at += s[at] == '\\';
+    at = std::min(at + 1, s.size());
+  };
+  space();
+  if (at == s.size()) return at;
+  const char open = s[at];
+  if (open == '"') return string(), at;
+  if (open != '[' && open != '{') return std::min(s.size(), s.find_first_of(" \t\n\r,]}", at));
+  const char close = open == '[' ? ']' : '}';
+  ++at;
+  space();
+  if (at < s.size() && s[at] == close) return at + 1;
+  for (;;) {
+    if (open == '{') {
+      space();
+      if (at < s.size() && s[at] == '"') string();
+      space();
+      at += at < s.size() && s[at] == ':';
+    }
+    at = reference_skip(s, at);
+    space();
+    if (at == s.size() || s[at] != ',') return at + (at < s.size() && s[at] == close);
+    ++at;
+  }
+}
+
 }  // namespace
 
 TEST(json_scanner, read_u64_reads_number_and_digit_string_forms) {
@@ -92,42 +124,6 @@ TEST(json_scanner, next_key_walks_members_with_lenient_commas_and_colons) {
   };
   for (const auto& [in, want, at] : cases) EXPECT_EQ(scan(in, keys), std::pair(want, at)) << in;
 }
-
-namespace {
-
-// skip_value's rules written out plainly: where a cursor at `at` ends up.
-std::size_t reference_skip(std::string_view s, std::size_t at) {
-  const auto space = [&] {
-    while (at < s.size() && std::string_view(" \t\n\r").find(s[at]) != s.npos) ++at;
-  };
-  const auto string = [&] {
-    while (++at < s.size() && s[at] != '"') at += s[at] == '\\';
-    at = std::min(at + 1, s.size());
-  };
-  space();
-  if (at == s.size()) return at;
-  const char open = s[at];
-  if (open == '"') return string(), at;
-  if (open != '[' && open != '{') return std::min(s.size(), s.find_first_of(" \t\n\r,]}", at));
-  const char close = open == '[' ? ']' : '}';
-  ++at;
-  space();
-  if (at < s.size() && s[at] == close) return at + 1;
-  for (;;) {
-    if (open == '{') {
-      space();
-      if (at < s.size() && s[at] == '"') string();
-      space();
-      at += at < s.size() && s[at] == ':';
-    }
-    at = reference_skip(s, at);
-    space();
-    if (at == s.size() || s[at] != ',') return at + (at < s.size() && s[at] == close);
-    ++at;
-  }
-}
-
-}  // namespace
 
 // Random lines of JSON pieces and junk, from every start, on both sides of every block boundary.
 TEST(json_scanner, skip_value_follows_its_rules_from_every_start) {
