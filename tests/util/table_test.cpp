@@ -56,14 +56,3 @@ TEST(text, trims_exactly_the_unicode_white_space_at_either_end) {
   }
   EXPECT_EQ(trim_unicode_space(" \u3000 "), "");
 }
-
-TEST(text, paths_and_widths) {
-  // clang-format off
-  const std::pair<std::string_view, std::string_view> tails[] = {{"/a/b", "b"}, {"C:\\w\\p", "p"},
-      {"a", "a"}, {"a/", ""}, {"", ""}, {"a\\b/c", "c"}};
-  // clang-format on
-  for (const auto& [path, tail] : tails) EXPECT_EQ(path_tail(path), tail) << path;
-  EXPECT_EQ(join_path("", "n") + join_path("/", "n") + join_path("a", "n") + join_path("a/", "n"),
-            "n/na/na/n");
-  EXPECT_EQ(display_width("a\u00e9\u6f22\U0001F600"), 4u);
-}
