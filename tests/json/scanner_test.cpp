@@ -92,7 +92,10 @@ TEST(json_scanner, read_string_decodes_escapes_surrogates_and_rejects_bad_text) 
       {R"("\u:000")", {}, 3}, {R"("\u00`0")", {}, 3}, {R"("\u00g0")", {}, 3}, {R"("\u@000")", {}, 3},
       {R"("\uG000")", {}, 3}, {R"("\u0041)", {}, 7}, {R"("\u004)", {}, 3}, {R"("\)", {}, 2},
       {R"("a\q")", {}, 4}, {"\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\n\xC3\xA9\"",
-       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n\xC3\xA9", 38}};
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n\xC3\xA9", 38},
+      // Short strings in long lines, which one look at 32 bytes settles.
+      {"\"\xFF\"                                ", {}, 3}, {"\"a\xFF\"                                ", {}, 4},
+      {"\"\xC3\xA9\"                                ", "\xC3\xA9", 4}};
   // clang-format on
   // The view form must not hand back what an earlier line left in the scratch buffer.
   const auto viewed = [](JsonCursor& cursor) {
@@ -111,7 +114,8 @@ TEST(json_scanner, next_key_walks_members_with_lenient_commas_and_colons) {
       {R"({})", {}, 2}, {" \t\r\n{ , \"a\" : 1 }", {"a"}, 17}, {R"({"a":1,,"b":2})", {"a"}, 7},
       {R"({"a":1 "b":[2] "c" 3})", {"a", "b", "c"}, 21}, {R"({"k\u0065y":1})", {"key"}, 14},
       {R"({"a":{"x":[}]},"b":2})", {"a"}, 12}, {R"({"a":1,)", {"a"}, 7}, {"{\"a\":1}\n", {"a"}, 7},
-      {R"({"a\x":1})", {}, 5}, {"\f{\"a\":1}", {}, 0}, {"\xA0{}", {}, 0}, {"[{}]", {}, 0}};
+      {R"({"a\x":1})", {}, 5}, {"\f{\"a\":1}", {}, 0}, {"\xA0{}", {}, 0}, {"[{}]", {}, 0},
+      {"{\"k\xFF\":1}                                        ", {}, 5}, {"{\"\xC3\xA9\":1}                                        ", {"\xC3\xA9"}, 8}};
   // clang-format on
   const auto keys = [](JsonCursor& cursor) {
     std::vector<std::string> keys;
