@@ -13,12 +13,5 @@ install(FILES ${PROJECT_SOURCE_DIR}/completions/_meterly
 install(FILES ${PROJECT_SOURCE_DIR}/completions/meterly.fish
   DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
-# The install test installs this very build tree into a temporary prefix.
-if(TARGET install_tests)
-  target_compile_definitions(install_tests PRIVATE
-    METERLY_BUILD_DIR="${PROJECT_BINARY_DIR}"
-    METERLY_CMAKE_COMMAND="${CMAKE_COMMAND}")
-endif()
-
 # Packages (the tarballs, the .deb and the npm packages) are built by scripts/release from
 # statically linked binaries, so that they start on any Linux, old glibc or musl.

@@ -1,8 +1,10 @@
 // Whole-output tests: each folder of tests/e2e/cases holds `args` (one per line), `home/` (the
 // fixture HOME), the expected `stdout` (with "Scanned ... in Nms") and optionally `env`
-// (KEY=VALUE lines that take precedence; @CASE@ expands to the case folder), `stderr` and
-// `status`. Adding a case needs no code.
+// (KEY=VALUE lines that take precedence, a bare KEY removes one; @CASE@ expands to the case
+// folder), `stderr`, `status`, `terminal` (present: standard output is a terminal) and `stdout_to`
+// ("full" or "gone"). Adding a case needs no code.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -45,8 +47,14 @@ TEST_P(EndToEnd, whole_output_matches) {
     const std::size_t eq = line.find('=');
     const std::string name = line.substr(0, eq);
     std::erase_if(spec.env, [&](const auto& entry) { return entry.first == name; });
-    spec.env.emplace_back(name, line.substr(eq + 1));
+    if (eq != std::string::npos) spec.env.emplace_back(name, line.substr(eq + 1));
   }
+  spec.terminal = std::filesystem::exists(dir + "/terminal");
+  // A full disk where the system has one, or a pipe whose reader has gone.
+  const std::string out_to = read_file(dir + "/stdout_to");
+  if (out_to == "full\n" && access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  spec.stdout_path = out_to == "full\n" ? "/dev/full" : "";
+  spec.stdout_reader_gone = out_to == "gone\n";
   const ProcessResult result = run_meterly(spec);
   const std::string status = read_file(dir + "/status");
   EXPECT_EQ(result.status, status.empty() ? 0 : std::stoi(status));

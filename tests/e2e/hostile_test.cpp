@@ -3,6 +3,7 @@
 // limits a run reports exactly what an unconstrained one does, or fails with one line.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -17,7 +18,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "support/process.h"
 
@@ -29,8 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Rows = std::vector<std::string>;
-
-const std::string kNul(1, '\0');
 
 std::string sub(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
@@ -86,14 +84,10 @@ class hostile : public testing::Test {
 #elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
     rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
 #endif
-    RunSpec spec;
-    spec.env = {{"HOME", h}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
-    spec.timeout_seconds = 60;
     for (const Rows& args : {Rows{"daily", "--json"}, Rows{"session", "--all"}}) {
       const std::string name =
           testing::UnitTest::GetInstance()->current_test_info()->name() + (" " + args[0]);
-      spec.args = args;
-      const ProcessResult r = run_meterly(spec);
+      const ProcessResult r = run_meterly(spec_for(args));
       std::printf("[ hostile  ] %-40s %7.3f s %8.1f MiB peak\n", name.c_str(), r.wall_seconds,
                   static_cast<double>(r.peak_rss_kib) / 1024.0);
       EXPECT_EQ(r.status, 0) << name << (r.status == 128 + 9 ? ": hung" : "") << r.err;
@@ -155,16 +149,12 @@ bool sanitized() {
 #endif
 }
 
-// Runs the rest with descriptors 0 to 2 only and room for `free` more.
+// Runs the rest with descriptors 0 to 2 only and room for `free` more (a sanitizer's runtime
+// needs two of them: it checks memory through a pipe as a thread starts).
 Rows with_free_descriptors(int free) {
   const std::string close_others = "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- && exec \"$@\"";
   return {"/bin/sh", "-c", close_others, "sh", kPrlimit, "--nofile=" + std::to_string(3 + free),
           "--"};
-}
-
-// What a sanitizer's runtime needs besides: it checks memory through a pipe as a thread starts.
-int sanitizer_descriptors() {
-  return sanitized() ? 2 : 0;
 }
 
 // Random bytes and the words both prefilters look for, but never "timestamp": nothing counts.
@@ -179,20 +169,6 @@ TEST_F(hostile, random_noise) {
   write_file(claude(), noise);
   write_file(codex(1), noise);
   check({});
-}
-
-// A NUL stays in a kept string (escaped by the report), spoils a key, and ends an object.
-TEST_F(hostile, nul_bytes) {
-  const std::string never = turn("x-never", io(5, 5));
-  write_file(claude(), turn("x-nul-value", io(10, 20) + ",\"v\":\"a" + kNul + "b\"") +
-                           turn("x-nul" + kNul + "model", io(1, 0)) +
-                           sub(turn("x-nul-key", io(7, 9)), "output", "output" + kNul) +
-                           sub(never, "type", "ty" + kNul + "pe") + kNul + never +
-                           sub(never, ",\"message\"", "," + kNul + "\"message\""));
-  write_file(codex(1), context("x-codex" + kNul, "/w/a" + kNul + "b") +
-                           report(sub(totals(100, 40, 5), "}", ",\"" + kNul + "\":1}")));
-  check({"claude p [x-nul\\u0000model] 1 0 0", "claude p [x-nul-value] 10 20 0",
-         "claude p [x-nul-key] 7 0 0", "codex a\\u0000b [x-codex\\u0000] 60 5 40"});
 }
 
 // Non-UTF-8 reads as absent (a cwd falls back to the directory label, here bad too) and a bad key
@@ -212,44 +188,6 @@ TEST_F(hostile, invalid_utf8) {
          "codex  [x-codex-utf8] 20 2 0"});
 }
 
-// Counts past 2^64-1 or negative are 0, a fraction keeps its integer part; sums saturate.
-TEST_F(hostile, huge_numbers) {
-  const std::string d(400, '9');
-  write_file(claude(),
-             turn("x-digits", "\"input_tokens\":" + d +
-                                  ",\"output_tokens\":7,\"cache_read_input_tokens\":-" + d +
-                                  ",\"cache_creation_input_tokens\":2." + d + "e" + d) +
-                 turn("x-max", io(UINT64_MAX, UINT64_MAX)) + turn("x-max", io(1, UINT64_MAX)));
-  check({"claude p [x-digits] 0 7 2",
-         "claude p [x-max] 18446744073709551615 18446744073709551615 0"});
-}
-
-// A last line cut short keeps what stands before the cut; a number keeps the digits it has.
-TEST_F(hostile, truncated_last_lines) {
-  const std::string note = R"(,"v":"a\"b")", outputs[] = {"0", "4", "45", "45"},
-                    cuts[] = {"\"outp", "\"output_tokens\":4", "\"v\":\"a", "\"a\\"};
-  Rows rows;
-  for (int n = 0; n < 4; ++n) {
-    auto cut = [&](const std::string& t) { return t.substr(0, t.find(cuts[n]) + cuts[n].size()); };
-    const std::string model = "x-cut-" + std::to_string(n);
-    write_file(claude("-w-x/" + model + ".jsonl"), cut(turn(model, io(123, 45) + note)));
-    write_file(codex(10 + n), cut(context(model) + report(totals(30, 10, 45) + note)));
-    rows.push_back("claude p [" + model + "] 123 " + outputs[n] + " 0");
-    rows.push_back("codex p [" + model + "] 20 " + outputs[n] + " 10");
-  }
-  check(rows);
-}
-
-TEST_F(hostile, crlf_and_empty_files) {
-  const auto crlf = [](const std::string& text) { return sub(text, "\n", "\r\n\r\n"); };
-  write_file(claude(), crlf(turn("x-crlf", io(10, 1)) + turn("x-crlf", io(20, 2))));
-  write_file(codex(4), crlf(context("x-crlf") + report(totals(40, 10, 4))));
-  for (const std::string& dir : {claude("-w-e/"), h + "/.codex/sessions/"})
-    for (const std::string text : {"", "\n\n\r\n \t \n", "{}\n{\"a\":1}\n{\"type\":\n\""})
-      write_file(dir + std::to_string(text.size()) + ".jsonl", text);
-  check({"claude p [x-crlf] 30 3 0", "codex p [x-crlf] 30 4 10"});
-}
-
 // Members before a million-deep value count whether or not it is walked; so does a usage that deep.
 TEST_F(hostile, million_deep_nesting) {
   const std::string open(1000000, '['), arrays = open + std::string(open.size(), ']');
@@ -265,78 +203,23 @@ TEST_F(hostile, million_deep_nesting) {
          "claude p [x-deep-usage] 0 0 0", "codex p [x-codex-deep] 12 6 0"});
 }
 
-// `text` with the value of member `name` (after "{" or "," when it starts with one) replaced.
-std::string mistype(std::string text, const std::string& name, const std::string& value) {
-  const std::size_t lead = name[0] == '{' || name[0] == ',';
-  const std::string marker = name.substr(0, lead) + '"' + name.substr(lead) + "\":";
-  const std::size_t begin = text.find(marker) + marker.size();
-  std::size_t end = begin;
-  for (int depth = 0; text[begin] == '{' && (end == begin || depth > 0); ++end)
-    depth += (text[end] == '{') - (text[end] == '}');
-  if (text[begin] == '"') end = text.find('"', begin + 1) + 1;
-  if (end == begin) end = text.find_first_of(",}", begin);
-  return text.replace(begin, end - begin, value);
-}
-
-// Each member read, of each wrong type, in its record (0 a Claude Code turn, else a Codex record
-// before totals 10, 0, 1) reads as absent: the line yields the row given ("#" its model).
-TEST_F(hostile, wrong_types) {
-  const std::string records[] = {
-      R"({"type":"assistant","timestamp":"2025-04-01T00:00:00Z","sessionId":"s","cwd":"/w/wt","requestId":"#","message":{"id":"#","model":"#","usage":{"input_tokens":1,"output_tokens":2,"cache_read_input_tokens":4,"cache_creation_input_tokens":6,"cache_creation":{"ephemeral_5m_input_tokens":3}}},"x":{"input_tokens":9}})",
-      R"({"timestamp":"2025-04-01T01:00:10Z","type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":4,"output_tokens":9},"last_token_usage":{"input_tokens":3,"output_tokens":1}}}})",
-      R"({"timestamp":"2025-04-01T01:00:10Z","type":"turn_context","payload":{"model":"#-b","cwd":"/w/q"}})",
-      R"({"timestamp":"2025-04-01T01:00:10Z","type":"event_msg","payload":{"type":"thread_settings_applied","service_tier":"priority","thread_settings":{"service_tier":"priority"}}})"};
-  const std::tuple<int, Rows, const char*> members[] = {
-      {0, {"type", "message", "model", "timestamp"}, ""},
-      {0, {"usage"}, "wt [#] 0 0 0"},  // its mere presence marks the turn
-      {0, {"id", "requestId", "sessionId"}, "wt [#] 1 2 7"},
-      {0, {"cwd"}, "wrongtypes [#] 1 2 7"},  // the directory label stands in
-      {0, {"input_tokens"}, "wt [#] 0 2 7"},
-      {0, {"output_tokens"}, "wt [#] 1 0 7"},
-      {0, {"cache_read_input_tokens"}, "wt [#] 1 2 3"},
-      {0, {"cache_creation", "ephemeral_5m_input_tokens"}, "wt [#] 1 2 10"},  // the total counts
-      {1, {"{timestamp", ",type", "payload", "{type", "info"}, "p [#] 10 1 0"},
-      {1, {"total_token_usage"}, "p [#] 13 2 0"},
-      {1, {"last_token_usage"}, "p [#] 10 9 0"},
-      {2, {"payload"}, "p [#] 10 1 0"},
-      {2, {"model"}, "q [#] 10 1 0"},
-      {2, {"cwd"}, "p [#-b] 10 1 0"},
-      {3, {"thread_settings", "{service_tier"}, "p [#] 10 1 0"}};
-  const char* const values[] = {"-1.5e3", R"([1,"assistant"])", R"({"k":{"n":1}})", "null"};
-  Rows rows;
-  for (int n = 100; const auto& [record, names, expect] : members)
-    for (const std::string& name : names)
-      for (int v = 0; v < 4; ++v, ++n) {
-        const std::string model = "x-wt-" + std::to_string(n);
-        const std::string line = sub(mistype(records[record], name, values[v]), "#", model);
-        if (record == 0) write_file(claude("-w-wrongtypes/" + model + ".jsonl"), line);
-        if (record != 0)
-          write_file(codex(n), context(model) + line + "\n" + report(totals(10, 0, 1)));
-        // An empty last usage counts nothing, yet its totals become the baseline.
-        const std::string row = v == 2 && name == "last_token_usage" ? "p [#] 6 0 0" : expect;
-        if (!row.empty())
-          rows.push_back((record == 0 ? "claude " : "codex ") + sub(row, "#", model));
-      }
-  check(rows);
-}
-
-// Nested from the bottom up, as the whole path is longer than PATH_MAX: its logs count like any.
+// Nested from the bottom up, as the whole path is three times PATH_MAX: its logs count like any.
 // Walking and reading there takes two descriptors; with one, the run fails rather than skip them.
-TEST_F(hostile, directory_tree_5000_deep) {
+TEST_F(hostile, directory_tree_deeper_than_path_max) {
   const std::string logs[] = {turn("x-deep", io(4, 2)),
                               context("x-deep") + report(totals(9, 0, 3))};
+  const std::string d(200, 'd');
   for (int n = 0; const std::string& root : {claude("t"), h + "/.codex/sessions/t"}) {
-    write_file(root + "/d/a.jsonl", logs[n++]);
-    for (int level = 0; level < 5000; ++level) {
-      fs::rename(root + "/d", root + "/up");
-      fs::create_directory(root + "/d");
-      fs::rename(root + "/up", root + "/d/d");
+    write_file(root + "/" + d + "/a.jsonl", logs[n++]);
+    for (int level = 0; level < 3 * PATH_MAX / 200; ++level) {
+      fs::rename(root + "/" + d, root + "/up");
+      fs::create_directory(root + "/" + d);
+      fs::rename(root + "/up", root + "/" + d + "/" + d);
     }
   }
   check({"claude p [x-deep] 4 2 0", "codex p [x-deep] 9 3 0"});
   if (const std::string missing = without_prlimit(); !missing.empty()) GTEST_SKIP() << missing;
-  expect_limited(with_free_descriptors(2 + sanitizer_descriptors()), "",
-                 spec_for({"daily", "--json"}));
+  expect_limited(with_free_descriptors(sanitized() ? 4 : 2), "", spec_for({"daily", "--json"}));
   expect_limited(with_free_descriptors(1), "meterly: not enough file descriptors to ",
                  spec_for({"daily", "--json"}));
 }
@@ -421,7 +304,7 @@ TEST_F(hostile, resource_limits_and_output_faults) {
   const std::string out = h + "/out.txt";
   write_file(out, "");
   RunSpec session = spec_for({"session", "--json"});
-  expect_limited(with_free_descriptors(1 + sanitizer_descriptors()), "", session);
+  expect_limited(with_free_descriptors(sanitized() ? 3 : 1), "", session);
   RunSpec slow = session;
   slow.slow_nonblocking_reader = true;
   expect_limited({}, "", slow);

@@ -42,22 +42,18 @@ TEST(command_line, accepted_arguments_set_options_and_later_ones_win) {
 TEST(command_line, help_version_and_errors_end_the_run_early) {
   const std::string help = std::string(help_text()) + "\n", version = "exit 0 out:0.4.1\n err:";
   const std::string agent = "exit 1 out: err:meterly: --agent expects claude|codex\n";
-  for (const Args& args : {Args{"--help"}, Args{"-h", "--bogus"}}) {
-    EXPECT_EQ(brief(args), "exit 0 out:" + help + " err:");
-  }
-  for (const Args& args : {Args{"-v"}, Args{"daily", "--version", "--bogus"}}) {
-    EXPECT_EQ(brief(args), version);
-  }
-  for (const Args& args : {Args{"--agent"}, Args{"--agent", "both"}, Args{"--agent", "Claude"}}) {
-    EXPECT_EQ(brief(args), agent);
-  }
   // clang-format off
+  const std::pair<Args, std::string> cases[] = {{{"--help"}, "exit 0 out:" + help + " err:"},
+      {{"-h", "--bogus"}, "exit 0 out:" + help + " err:"}, {{"-v"}, version},
+      {{"daily", "--version", "--bogus"}, version}, {{"--agent"}, agent}, {{"--agent", "both"}, agent},
+      {{"--agent", "Claude"}, agent}};
   for (const Args& args : {Args{"--bogus", "--help"}, Args{"-V"}, Args{"--Version"}, Args{"-hv"},
            Args{"--json=true"}, Args{"--since=2025-01-01"}, Args{""}}) {
     // clang-format on
     const std::string err = "meterly: unknown argument \"" + std::string(args[0]) + "\"\n\n" + help;
     EXPECT_EQ(brief(args), "exit 1 out: err:" + err);
   }
+  for (const auto& [args, outcome] : cases) EXPECT_EQ(brief(args), outcome);
 }
 
 }  // namespace

@@ -3,13 +3,10 @@
 #include "report/json_report.h"
 #include "report/order.h"
 #include "report/state.h"
-#include "report/table_report.h"
 
 namespace {
 
 constexpr auto claude = AgentKind::claude;
-constexpr auto codex = AgentKind::codex;
-constexpr auto npos = std::string::npos;
 using namespace std::literals;
 
 // A priced event whose cache tokens are all cache reads.
@@ -36,20 +33,6 @@ ReportState fold(const std::vector<UsageEvent>& events, const RunOptions& option
   return state;
 }
 
-// Costs are binary fractions, so no grouping of the additions can change a sum.
-std::vector<UsageEvent> mixed_events() {
-  std::vector<UsageEvent> events = {
-      sample("2025-03-07", claude, "sonnet", 10, 20, 30, 0.5, "a", "", 3000),
-      sample("2025-03-31", claude, "opus", 100, 0, 0, 2.0, "a", "y", 500),
-      sample("2025-03-07", codex, "gpt", 1, 2, 3, 0.0, "a", "cli", -7),
-      sample("2025-03-07", claude, "opus", 1200, 3400, 560000, 1.0, "a", "webapp", 1000),
-      sample("2025-04-01", codex, "gpt", 5, 0, 0, 0.25, "b", "", 0)};
-  events[0].cache_write_5m = 8;
-  events[0].cache_write_1h = 16;
-  events[2].priced = false;
-  return events;
-}
-
 std::string totals(const ReportState& s) {
   std::string out;
   for (const std::string& model : s.unpriced_models) out += model + " ";
@@ -59,28 +42,6 @@ std::string totals(const ReportState& s) {
 }
 
 }  // namespace
-
-TEST(report_state, rows_of_each_view_in_report_order) {
-  const std::pair<ReportView, std::string> cases[] = {
-      {ReportView::daily,
-       "2025-03-07|claude|opus=2025-03-07/webapp/560000@1000 2025-03-07|claude|sonnet=2025-03-07//"
-       "54@3000 2025-03-07|codex|gpt=2025-03-07/cli/3@0 2025-03-31|claude|opus=2025-03-31/y/0@500 "
-       "2025-04-01|codex|gpt=2025-04-01//0@0 "},
-      {ReportView::monthly,
-       "2025-03|claude|opus=2025-03/y/560000@1000 2025-03|claude|sonnet=2025-03//54@3000 "
-       "2025-03|codex|gpt=2025-03/cli/3@0 2025-04|codex|gpt=2025-04//0@0 "},
-      {ReportView::session, "claude|a=a/y/560054@3000 codex|a=a/cli/3@0 codex|b=b//0@0 "}};
-  for (const auto& [view, expected] : cases) {
-    const ReportState state = fold(mixed_events(), view_options(view));
-    std::string rows;
-    for (const ReportGroup* g : order_groups(state, view)) {
-      rows += g->key + "=" + g->label + "/" + g->project + "/" + std::to_string(g->cache) + "@" +
-              std::to_string(g->last_active_ms) + " ";
-    }
-    EXPECT_EQ(rows, expected);
-    EXPECT_EQ(totals(state), "gpt 6 564784 $3.500000 11 $0.250000");
-  }
-}
 
 TEST(report_state, agent_filter_and_date_range_drop_events_before_any_sum) {
   struct Case {
@@ -129,62 +90,11 @@ TEST(report_state, sums_saturate_instead_of_wrapping) {
   }
 }
 
-TEST(report_state, merging_split_states_equals_folding_all_events) {
-  const std::vector<UsageEvent> all = mixed_events();
-  for (const ReportView view : {ReportView::daily, ReportView::monthly, ReportView::session}) {
-    const auto describe = [&](const ReportState& state) {
-      return render_json_report(order_groups(state, view), view) + totals(state);
-    };
-    for (std::size_t split = 0; split <= all.size(); ++split) {
-      const auto middle = all.begin() + static_cast<std::ptrdiff_t>(split);
-      ReportState first = fold({all.begin(), middle}, view_options(view));
-      merge_states(first, fold({middle, all.end()}, view_options(view)));
-      EXPECT_EQ(describe(first), describe(fold(all, view_options(view)))) << split;
-    }
-  }
-}
-
-TEST(report_order, equal_session_times_order_by_key) {
-  std::vector<UsageEvent> events;
-  // Enough equal-time groups that a hash map's own order would show through.
-  for (const char* id : {"q", "c", "z", "a", "m", "k"}) {
-    events.push_back(sample("2025-03-07", codex, "m", 1, 0, 0, 0.0, id, "", 0));
-    events.push_back(sample("2025-03-07", claude, "m", 1, 0, 0, 0.0, id, "", 50));
-  }
-  std::string keys;
-  const ReportState state = fold(events, view_options(ReportView::session));
-  for (const ReportGroup* group : order_groups(state, ReportView::session))
-    keys += group->key + " ";
-  EXPECT_EQ(keys,
-            "claude|a claude|c claude|k claude|m claude|q claude|z "
-            "codex|a codex|c codex|k codex|m codex|q codex|z ");
-}
-
 TEST(report_order, only_session_tables_stop_at_twenty_five) {
   EXPECT_EQ(shown_group_count(25, ReportView::session, false), 25u);
   EXPECT_EQ(shown_group_count(26, ReportView::session, false), 25u);
   EXPECT_EQ(shown_group_count(26, ReportView::session, true), 26u);
   EXPECT_EQ(shown_group_count(30, ReportView::monthly, false), 30u);
-}
-
-TEST(table_report, control_characters_are_defused_only_on_a_terminal) {
-  const std::string csi = "\xC2\x9B";  // the one-character C1 form of ESC [
-  std::vector<UsageEvent> events = {
-      sample("2025-03-07", claude, "m" + csi + "2J", 1, 0, 0, 0.0, "s", "ev\x1b]0;\x07il")};
-  events[0].priced = false;
-  for (const bool terminal : {true, false}) {
-    const RunOptions options = view_options(ReportView::session);
-    const ReportState state = fold(events, options);
-    const std::string text = render_table_report(order_groups(state, options.view), state, options,
-                                                 1, 1, {.colour = true, .terminal = terminal});
-    const std::string model = terminal ? "m?2J" : "m" + csi + "2J";
-    const std::string project = terminal ? "ev?]0;?il" : "ev\x1b]0;\x07il";
-    EXPECT_NE(text.find(project + "  " + model), npos) << text;
-    EXPECT_NE(text.find("\x1b[33m\n! 1 tokens had no known pricing (" + model +
-                        "); excluded from cost.\x1b[0m\n"),
-              npos)
-        << text;
-  }
 }
 
 TEST(json_report, escapes_quotes_backslashes_and_controls_only) {

@@ -75,4 +75,12 @@ TEST(discovery, candidate_roots_in_order_each_walked_once) {
   EXPECT_TRUE(find_claude_files(Environment{}).empty() && find_codex_files(Environment{}).empty());
 }
 
+TEST(discovery, normalized_path_keeps_components_only) {
+  // clang-format off
+  const std::pair<std::string_view, std::string_view> cases[] = {{"", ""}, {"/", "/"}, {".", "."},
+      {"a//b/", "a/b"}, {"./a/./b/.", "./a/b"}, {"/./a", "/a"}, {"//a///b", "/a/b"}, {"../a", "../a"},
+      {"a/..", "a/.."}, {"./.", "."}, {"/.", "/"}, {"a/./", "a"}};
+  // clang-format on
+  for (const auto& [path, normal] : cases) EXPECT_EQ(normalized_path(path), normal) << path;
+}
 }  // namespace

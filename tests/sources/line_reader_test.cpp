@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 
 #include <algorithm>
 #include <array>
@@ -54,3 +55,26 @@ TEST(line_reader, refuses_what_is_not_a_regular_file) {
 }
 
 }  // namespace
+
+// The buffer grows only to hold a line with a needle, and a file's giant line does not keep its
+// memory for the next file.
+TEST(line_reader, buffer_grows_for_lines_with_needles_only) {
+  TempDir dir;
+  const std::string path = dir.path() + "/r.jsonl", needle(kNeedles[1]);
+  const std::pair<std::string, std::size_t> cases[] = {
+      {std::string(1000, 'x') + "\n" + needle + "\n", 64},
+      {needle + std::string(190, 'x') + "\n", 256},
+      {needle + std::string(300, 'x'), 64},
+      {std::string(58, 'x') + needle, 64}};
+  LineReader reader(64);
+  for (const auto& [content, capacity] : cases) {
+    write_file(path, content);
+    std::string lines;
+    EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto line) { lines += line; }));
+    EXPECT_EQ(lines, content.substr(content.find_last_of('\n', content.find(needle)) + 1));
+    EXPECT_EQ(reader.buffer_bytes(), capacity) << content.size();
+#ifdef RWF_NOWAIT
+    EXPECT_FALSE(reader.last_file_was_cold());  // just written, so in the page cache
+#endif
+  }
+}

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -16,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 extern char** environ;
@@ -81,39 +81,6 @@ bool make_terminal(int (&fds)[2]) {
   fds[1] = slave;
   return true;
 }
-
-#ifdef CPU_COUNT
-// Keeps the calling thread, and so the children it starts, on its first allowed processor.
-class OneProcessor {
- public:
-  explicit OneProcessor(bool wanted) {
-    cpu_set_t one;
-    if (!wanted || sched_getaffinity(0, sizeof saved_, &saved_) != 0) return;
-    CPU_ZERO(&one);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-      if (CPU_ISSET(cpu, &saved_)) {
-        CPU_SET(cpu, &one);
-        break;
-      }
-    }
-    active_ = sched_setaffinity(0, sizeof one, &one) == 0;
-  }
-  ~OneProcessor() {
-    if (active_) sched_setaffinity(0, sizeof saved_, &saved_);
-  }
-  OneProcessor(const OneProcessor&) = delete;
-  OneProcessor& operator=(const OneProcessor&) = delete;
-
- private:
-  cpu_set_t saved_;
-  bool active_ = false;
-};
-#else
-// No affinity mask here: the child sees every processor.
-struct OneProcessor {
-  explicit OneProcessor(bool) {}
-};
-#endif
 
 // The helper is built for the machine the tests are built for, which may be emulated (no
 // program started from an emulated one is emulated too): it is used only where it starts.
@@ -188,7 +155,6 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
-  const OneProcessor pinned(spec.one_processor);
   const int spawned = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
@@ -257,14 +223,6 @@ std::string read_file(const std::string& path) {
 }
 
 std::string mask_elapsed(std::string text) {
-  const std::string_view lead = "Scanned ";
-  for (std::size_t at = text.find(lead); at != std::string::npos; at = text.find(lead, at + 1)) {
-    const std::size_t in = text.find(" files in ", at);
-    if (in == std::string::npos) break;
-    const std::size_t digits = in + 10;
-    std::size_t end = digits;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    if (end > digits && text.compare(end, 2, "ms") == 0) text.replace(digits, end - digits, "N");
-  }
-  return text;
+  static const std::regex kElapsed("(Scanned [0-9]+ files in )[0-9]+ms");
+  return std::regex_replace(text, kElapsed, "$1Nms");
 }

@@ -23,7 +23,6 @@ struct RunSpec {
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
   bool slow_nonblocking_reader = false;  // a non-blocking pipe that the test reads slowly
   int timeout_seconds = 120;             // the child is killed (status 128 + 9) when it runs longer
-  bool one_processor = false;            // the child may run on one processor only, where it can be
 };
 
 /// The program under test: $METERLY_TEST_BINARY when set (a cross-built or static build, or a

@@ -1,4 +1,5 @@
 #include "util/table.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -39,4 +40,19 @@ TEST(table, terminal_safe_replaces_each_control_character) {
       {"x\xC2", "x\xC2"}, {"x\xE2\x80", "x\xE2\x80"}};  // a cut-off sequence is left as it is
   // clang-format on
   for (const auto& [in, out] : cases) EXPECT_EQ(terminal_safe(in), out) << in;
+}
+
+TEST(text, trims_exactly_the_unicode_white_space_at_either_end) {
+  // Each white-space range by its ends, and the neighbours just outside them.
+  for (const char* space : {"\t", "\r", " ", "\u0085", "\u00a0", "\u1680", "\u2000", "\u200a",
+                            "\u2028", "\u2029", "\u202f", "\u205f", "\u3000"}) {
+    EXPECT_EQ(trim_unicode_space(std::string(space) + "x" + space + space), "x") << space;
+  }
+  for (const char* kept : {"\b", "\x0e", "!", "\u0084", "\u00a1", "\u167f", "\u1fff", "\u200b",
+                           "\u2027", "\u202a", "\u2060", "\u3001", "\U0001F600", "\u00e9"}) {
+    EXPECT_EQ(trim_unicode_space(std::string(kept) + " " + kept + " "),
+              std::string(kept) + " " + kept)
+        << kept;
+  }
+  EXPECT_EQ(trim_unicode_space(" \u3000 "), "");
 }
