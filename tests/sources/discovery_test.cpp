@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/process.h"
+#include "util/path.h"
 
 namespace {
 
