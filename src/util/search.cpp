@@ -113,8 +113,8 @@ std::size_t scan_scalar(const Needles& set, const char* hay, std::size_t size, s
 // Candidate bits of a block, one mask per needle. Every needle is tried at a position before
 // the next one, so the smallest start is found.
 template <std::size_t K>
-std::size_t verify_block(const Needles& set, const std::uint64_t (&masks)[K], const char* hay,
-                         std::size_t size, std::size_t block) {
+std::size_t verify_block(const Needles& set, const std::array<std::uint64_t, K>& masks,
+                         const char* hay, std::size_t size, std::size_t block) {
   std::uint64_t any = 0;
   for (std::size_t k = 0; k < K; ++k) any |= masks[k];
   while (any != 0) {
@@ -134,15 +134,15 @@ std::size_t verify_block(const Needles& set, const std::uint64_t (&masks)[K], co
 template <std::size_t K>
 std::size_t scan_vector(const Needles& set, const char* hay, std::size_t size) {
   Bytes16 first[K], second[K];
-  const char* first_at[K];
-  const char* second_at[K];
+  std::array<const char*, K> first_at;
+  std::array<const char*, K> second_at;
   for (std::size_t k = 0; k < K; ++k) {
     first[k] = splat16(static_cast<char>(set.probe[k].first));
     second[k] = splat16(static_cast<char>(set.probe[k].second));
     first_at[k] = hay + set.probe[k].first_offset;
     second_at[k] = hay + set.probe[k].second_offset;
   }
-  auto block_masks = [&](std::size_t at, std::uint64_t(&masks)[K]) {
+  auto block_masks = [&](std::size_t at, std::array<std::uint64_t, K>& masks) {
     Bytes16 hit[K];
     Bytes16 any = splat16(0);
     for (std::size_t k = 0; k < K; ++k) {
@@ -156,7 +156,7 @@ std::size_t scan_vector(const Needles& set, const char* hay, std::size_t size) {
     return true;
   };
   const std::size_t last = size - set.max_offset - 16;
-  std::uint64_t masks[K];
+  std::array<std::uint64_t, K> masks;
   std::size_t at = 0;
   for (; at <= last; at += 16) {
     if (!block_masks(at, masks)) continue;
@@ -186,8 +186,9 @@ __attribute__((target("avx2"))) inline std::uint64_t avx2_pair_hits(const char* 
 // Blocks of 64 positions as two 32-byte halves; needs size >= max_offset + 64.
 template <std::size_t K>
 __attribute__((target("avx2"))) std::uint64_t avx2_block_masks(
-    const char* const (&first_at)[K], const char* const (&second_at)[K], const __m256i (&first)[K],
-    const __m256i (&second)[K], std::size_t at, std::uint64_t (&masks)[K]) {
+    const std::array<const char*, K>& first_at, const std::array<const char*, K>& second_at,
+    const __m256i (&first)[K], const __m256i (&second)[K], std::size_t at,
+    std::array<std::uint64_t, K>& masks) {
   std::uint64_t any = 0;
   for (std::size_t k = 0; k < K; ++k) {
     const char* a = first_at[k] + at;
@@ -216,8 +217,8 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
   const __m256i shared = _mm256_set1_epi8(static_cast<char>(set.shared));
   const char* const shared_at = hay + set.shared_offset;
   __m256i first[K], second[K];
-  const char* first_at[K];
-  const char* second_at[K];
+  std::array<const char*, K> first_at;
+  std::array<const char*, K> second_at;
   for (std::size_t k = 0; k < K; ++k) {
     first[k] = _mm256_set1_epi8(static_cast<char>(set.probe[k].first));
     second[k] = _mm256_set1_epi8(static_cast<char>(set.probe[k].second));
@@ -225,7 +226,7 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
     second_at[k] = hay + set.probe[k].second_offset;
   }
   const std::size_t last = size - set.max_offset - 64;
-  std::uint64_t masks[K];
+  std::array<std::uint64_t, K> masks;
   std::size_t at = 0;
   for (; at <= last; at += 64) {
     // One compare rules out most blocks before the per-needle pairs are looked at.

@@ -21,10 +21,6 @@
 
 #include "support/process.h"
 
-#ifndef __has_feature
-#define __has_feature(feature) 0  // GCC has __SANITIZE_ADDRESS__ instead
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -137,16 +133,6 @@ const char* const kPrlimit = "/usr/bin/prlimit";
 // Why limits cannot be set here, or nothing.
 std::string without_prlimit() {
   return access(kPrlimit, X_OK) == 0 ? "" : "no prlimit at " + std::string(kPrlimit);
-}
-
-// Its runtime reserves shadow memory beyond any address-space limit and starts threads of its own.
-bool sanitized() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
-    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-  return true;
-#else
-  return false;
-#endif
 }
 
 // Runs the rest with descriptors 0 to 2 only and room for `free` more (a sanitizer's runtime

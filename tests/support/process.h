@@ -5,6 +5,21 @@
 #include <utility>
 #include <vector>
 
+#ifndef __has_feature
+#define __has_feature(feature) 0  // GCC has __SANITIZE_ADDRESS__ instead
+#endif
+
+/// Whether a sanitizer's runtime is in the test: it reserves shadow memory beyond any
+/// address-space limit and starts threads of its own.
+constexpr bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+}
+
 /// What a finished child process left behind.
 struct ProcessResult {
   std::string out;

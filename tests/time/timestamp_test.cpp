@@ -28,6 +28,7 @@ TEST(timestamp, reads_clock_time_as_utc_and_keys_in_the_local_zone) {
       {"2025-13-01T00:00:00Z", "UTC", 1767225600000, "2026-01-01"},  // ranges carry over
       {"2025-01-01T-1:00:+5Z", "UTC", 1735686005000, "2024-12-31"},
       {"-001-01-01T00:00:00Z", "UTC", -62198755200000, "-001-01-01"},
+      {"0000-12-31T23:59:59Z", "UTC", -62135596801000, "0000-12-31"},
       {"+999-01-01T00:00:00Z", "UTC", -30641760000000, "0999-01-01"}};
   for (const auto& [text, zone, ms, day] : cases) {
     const ZoneChanges changes = use_zone(zone);

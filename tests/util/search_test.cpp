@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/cpu_features.h"
+
 namespace {
 
 std::size_t find_first(std::string_view hay, std::span<const std::string_view> needles) {
@@ -50,3 +52,13 @@ TEST(util_search, needle_set_finds_the_earliest_of_any_set) {
   // clang-format on
   for (const auto& set : sets) EXPECT_EQ(NeedleSet(set).find_first(hay), find_first(hay, set));
 }
+
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
+    !defined(METERLY_NO_AVX2)
+// The wide kernels run exactly where the processor and the system allow them; the compiler's
+// runtime, not portable enough for the product, is the reference here.
+TEST(cpu_features, sees_avx2_where_the_compiler_runtime_does) {
+  __builtin_cpu_init();
+  EXPECT_EQ(cpu_features().avx2, __builtin_cpu_supports("avx2") != 0);
+}
+#endif

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
 #include <vector>
+
+#include "support/process.h"
 
 TEST(worker_pool, runs_every_index_once_on_a_valid_worker_across_repeated_loops) {
   for (const unsigned workers : {1u, 2u, 5u}) {
@@ -37,4 +46,45 @@ TEST(worker_pool, fork_join_runs_both_branches_loops_and_idle_jobs_alone) {
     for (std::size_t i = 0; i < hits.size(); ++i) ASSERT_EQ(hits[i].load(), 1) << i;
     EXPECT_EQ(overlapped.load(), 0);
   }
+}
+
+// Threads the system refuses are done without, and a worker number is never in use twice at
+// once: here the second branch gets a thread but no worker does, so both branches run their loops
+// as worker 0 and must take turns.
+TEST(worker_pool, branches_take_turns_as_worker_zero_when_threads_are_refused) {
+  if (sanitized()) GTEST_SKIP() << "address-space limits do not apply under a sanitizer";
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0;
+  if (!(statm >> pages)) GTEST_SKIP() << "no /proc/self/statm to size the limit by";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    alarm(60);  // a pool that waits for a turn that never comes
+    std::vector<std::atomic<int>> hits(200);
+    std::atomic<bool> busy[4] = {};
+    std::atomic<int> clashes{0};
+    WorkerPool pool(4);
+    const auto branch = [&](std::size_t from) {
+      return [&, from] {
+        pool.parallel_for(100, [&](std::size_t i, unsigned w) {
+          if (busy[w].exchange(true)) ++clashes;
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
+          busy[w] = false;
+          ++hits[from + i];
+        });
+      };
+    };
+    // Room for one more thread's stack (8 MiB by default) and the heap, not for two.
+    const auto page = static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+    const rlimit limit{pages * page + (12 << 20), pages * page + (12 << 20)};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+    pool.fork_join(branch(0), branch(100));
+    int missed = 0;
+    for (const auto& hit : hits) missed += hit.load() != 1;
+    _exit(missed != 0 ? 1 : clashes.load() != 0 ? 2 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: an index missed, 2: a worker number used twice at once";
 }
