@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,97 @@ TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
     expect_agreement({path.c_str(), file.cached, edges});
   }
   unsetenv("TZ");
+}
+
+std::string describe_day(const RuleDay& day) {
+  const std::string n = std::to_string(day.day), at = "/" + std::to_string(day.seconds);
+  if (day.kind == RuleDay::Kind::julian) return "J" + n + at;
+  if (day.kind == RuleDay::Kind::zero_based) return n + at;
+  return "M" + std::to_string(day.month) + "." + std::to_string(day.week) + "." + n + at;
+}
+
+std::string describe(const std::optional<ZoneRule>& rule) {
+  if (!rule) return "none";
+  std::string out = std::to_string(rule->standard_offset);
+  if (!rule->has_daylight) return out;
+  return out + " " + std::to_string(rule->daylight_offset) + " " + describe_day(rule->start) + " " +
+         describe_day(rule->end);
+}
+
+TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"UTC0", "0"},
+      {"JST-9", "32400"},
+      {"AAA+24", "-86400"},
+      {"<+0330>-3:30", "12600"},
+      {"<-03>3", "-10800"},
+      {"EST5EDT,M3.2.0,M11.1.0", "-18000 -14400 M3.2.0/7200 M11.1.0/7200"},
+      {"<-03>3<-02>,M10.1.0/0,M2.3.0/0", "-10800 -7200 M10.1.0/0 M2.3.0/0"},
+      {"IST-1GMT0,M10.5.0,M3.5.0/1", "3600 0 M10.5.0/7200 M3.5.0/3600"},
+      {"AAA-1:02:03BBB,M1.1.6/-1,M12.5.6/+167", "3723 7323 M1.1.6/-3600 M12.5.6/601200"},
+      {"AAA0BBB-20,J100/5,J100/25:30:59", "0 72000 J100/18000 J100/91859"},
+      {"aaa0bbb-20,J1,J365", "0 72000 J1/7200 J365/7200"},
+      {"AAA0BBB,0/0,365/0", "0 3600 0/0 365/0"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(describe(parse_zone_rule(text)), expected) << text;
+  }
+  // Not a rule both families read alike, or not one at all. Most faults are followed by what
+  // reads as a rule day, so a parser that stopped at the fault without failing would take it.
+  std::istringstream faults(
+      "AA0 AAA AAA25 AAA1:60 AAA1:00:60 AAA0BBB AAA0BBB,M3.2.0 AAA0BBB,M3.2.0,M11.1.0, "
+      "AAA0BBB-20J1,J2 AAA0BBB,M13,J1 AAA0BBB,M0,J1 AAA0BBB,M012.1.0,J1 AAA0BBB,M3,J1 "
+      "AAA0BBB,M3.0,J1 AAA0BBB,M3.6,J1 AAA0BBB,M3.1,J1 AAA0BBB,M3.1.7,J1 AAA0BBB,M3.1.0x,J1 "
+      "AAA0BBB,M3..0,J1 AAA0BBB,J0,J1 AAA0BBB,J366,J1 AAA0BBB,J,J1 AAA0BBB,366,J1 AAA0BBB,x,J1 "
+      "AAA0BBB,J1/168,J1 AAA0BBB,J1/1:60,J1 AAA0BBB,J1/1:00:60,J1 AAA0BBB,J1/,J1 <+03 <+>0 "
+      "<+0!>0 1AAA0 ");
+  EXPECT_EQ(describe(parse_zone_rule("")), "none");
+  for (std::string text; faults >> text;) {
+    EXPECT_EQ(describe(parse_zone_rule(text)), "none") << text;
+  }
+}
+
+// Every stretch said to be free of changes keeps one offset in the C library, sampled at both
+// ends and every quarter of an hour; the rules below never keep an offset for less than that.
+void expect_stretches_hold(const std::string& text, const ZoneChanges& changes, std::int64_t year) {
+  const std::int64_t end = days_from_civil(year + 1, 1, 1) * kDay;
+  for (std::int64_t t = days_from_civil(year, 1, 1) * kDay; t < end;) {
+    const ChangeFreeStretch stretch = change_free_stretch(changes, t);
+    ASSERT_LE(stretch.first, t) << text;
+    ASSERT_GE(stretch.last, t) << text;
+    const std::int64_t offset = offset_at(stretch.last);
+    for (std::int64_t s = t; s < stretch.last; s += 900) {
+      ASSERT_EQ(offset_at(s), offset) << text << " stretch from " << t << " to " << stretch.last;
+    }
+    t = stretch.last + 1;
+  }
+}
+
+TEST(zone_rule, every_change_of_the_c_library_starts_a_stretch) {
+  // Half-hour daylight periods on leap days and month ends, in both day counts and in weeks,
+  // read with offsets far enough apart to move the date.
+  std::vector<std::string> rules = {"EST5EDT,M3.2.0,M11.1.0", "<-03>3<-02>,M10.1.0/0,M2.3.0/0",
+                                    "IST-1GMT0,M10.5.0,M3.5.0/1",
+                                    "AAA-10BBB+10,M6.3.2/-5,M6.3.2/-1:30"};
+  for (const char* day :
+       {"J59", "J60", "J61", "J365", "58", "59", "365", "M2.5.4", "M2.4.4", "M1.1.0", "M12.5.6"}) {
+    rules.push_back(std::string("AAA0BBB-20,") + day + "/5," + day + "/25:30");
+  }
+  for (const std::string& text : rules) {
+    setenv("TZ", text.c_str(), 1);
+    tzset();
+    ZoneChanges changes;
+    const std::optional<ZoneRule> rule = parse_zone_rule(text);
+    ASSERT_TRUE(rule.has_value()) << text;
+    changes.rules.push_back(*rule);
+    fold_rule_changes(changes, 2022, 2027);
+    // Leap and common years inside the folded years, and far outside them.
+    for (const std::int64_t year : {2024, 2025, 1972, 2100, 2400}) {
+      expect_stretches_hold(text, changes, year);
+    }
+  }
+  unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace

@@ -49,10 +49,14 @@ TEST(text, trims_exactly_the_unicode_white_space_at_either_end) {
     EXPECT_EQ(trim_unicode_space(std::string(space) + "x" + space + space), "x") << space;
   }
   for (const char* kept : {"\b", "\x0e", "!", "\u0084", "\u00a1", "\u167f", "\u1fff", "\u200b",
-                           "\u2027", "\u202a", "\u2060", "\u3001", "\U0001F600", "\u00e9"}) {
+                           "\u2027", "\u202a", "\u2060", "\u3001", "\U0001F600", "\u00e9", "\u0800"}) {
     EXPECT_EQ(trim_unicode_space(std::string(kept) + " " + kept + " "),
               std::string(kept) + " " + kept)
         << kept;
   }
   EXPECT_EQ(trim_unicode_space(" \u3000 "), "");
+  // Bytes that are not UTF-8 end the trimming from the back; they are never cut.
+  for (const char* bytes : {"a \xff", "a \xe3\x80", "\x80\x80\x80\x80", "a\xf0\x9f\x98"}) {
+    EXPECT_EQ(trim_trailing_unicode_space(std::string(bytes) + "\u3000 "), bytes);
+  }
 }
