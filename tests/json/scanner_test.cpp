@@ -74,6 +74,12 @@ TEST(json_scanner, read_u64_reads_number_and_digit_string_forms) {
       {"\"09\"", 9, 4}, {"\"9a\"", {}, 4}, {"\"++1\"", {}, 5}, {"\"/\"", {}, 3}, {"\":\"", {}, 3}};
   // clang-format on
   for (const auto& [in, want, at] : cases) EXPECT_EQ(scan(in, read_u64), std::pair(want, at)) << in;
+  // A number that ends its text is not continued by the bytes after the text.
+  for (const std::string_view bytes : {"3e5", "3.5", "3E5"}) {
+    JsonCursor cursor{bytes.substr(0, 1)};
+    EXPECT_EQ(read_u64(cursor), 3u) << bytes;
+    EXPECT_EQ(cursor.pos, 1u) << bytes;
+  }
 }
 
 TEST(json_scanner, read_string_decodes_escapes_surrogates_and_rejects_bad_text) {
@@ -89,6 +95,7 @@ TEST(json_scanner, read_string_decodes_escapes_surrogates_and_rejects_bad_text) 
       {R"("\u0009\u007F\u0080\u07ff\u0800\uFFFF")", "\t\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", 38},
       {R"("\uD800\uDC00\udbff\udfff\uaAfF")", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEA\xAB\xBF", 32},
       {R"("\udbff\ue000\udfff\ud7ff")", "\xEE\x80\x80\xED\x9F\xBF", 26}, {R"("\u004/")", {}, 3},
+      {R"("\udc00x")", "x", 9}, {R"("\ud800ABdc00")", "ABdc00", 14},
       {R"("\u:000")", {}, 3}, {R"("\u00`0")", {}, 3}, {R"("\u00g0")", {}, 3}, {R"("\u@000")", {}, 3},
       {R"("\uG000")", {}, 3}, {R"("\u0041)", {}, 7}, {R"("\u004)", {}, 3}, {R"("\)", {}, 2},
       {R"("a\q")", {}, 4}, {"\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\n\xC3\xA9\"",

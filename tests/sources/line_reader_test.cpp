@@ -1,8 +1,12 @@
 #include "sources/line_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -50,9 +54,61 @@ TEST(line_reader, refuses_what_is_not_a_regular_file) {
   const std::string directory = dir.path() + "/d.jsonl", fifo = dir.path() + "/f.jsonl";
   ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);  // opened blocking, it would wait forever
-  for (const std::string& path : {directory, fifo, dir.path() + "/missing.jsonl"})
-    EXPECT_FALSE(LineReader().read_matching_lines(path, kNeedles, [](std::string_view) {})) << path;
+  LineReader reader;
+  for (const std::string& path : {directory, fifo, dir.path() + "/missing.jsonl"}) {
+    EXPECT_FALSE(reader.read_matching_lines(path, kNeedles, [](std::string_view) {})) << path;
+    EXPECT_FALSE(reader.out_of_descriptors()) << path;  // unreadable, not worth a second try
+  }
 }
+
+// A file that finds every descriptor taken is worth a second try; the next file read tells
+// afresh, whatever errno the failure left behind.
+TEST(line_reader, tells_a_shortage_of_descriptors_from_an_unreadable_file) {
+  TempDir dir;
+  const std::string path = dir.path() + "/r.jsonl";
+  write_file(path, "tok_k\n");
+  LineReader reader;
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit none = old;
+  none.rlim_cur = 0;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  const bool read = reader.read_matching_lines(path, kNeedles, [](std::string_view) {});
+  const bool short_of_descriptors = reader.out_of_descriptors();
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &old), 0);
+  EXPECT_FALSE(read);
+  EXPECT_TRUE(short_of_descriptors);
+  std::string lines;
+  EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto line) { lines += line; }));
+  EXPECT_FALSE(reader.out_of_descriptors());
+  EXPECT_EQ(lines, "tok_k\n");
+}
+
+#ifdef RWF_NOWAIT
+// Read-ahead hints go out when a file's start had to come from the disk.
+TEST(line_reader, notices_a_file_whose_start_is_not_in_the_page_cache) {
+  TempDir dir;
+  const std::string path = dir.path() + "/r.jsonl";
+  write_file(path, "tok_k\n" + std::string(1 << 16, 'x') + "\n");
+  const int fd = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  void* map = mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0);
+  unsigned char resident = 1;
+  const bool evicted = map != MAP_FAILED && mincore(map, 4096, &resident) == 0 && !(resident & 1);
+  if (map != MAP_FAILED) munmap(map, 4096);
+  close(fd);
+  if (!evicted) GTEST_SKIP() << "this file system keeps the file in memory";
+  LineReader reader;
+  std::string lines;
+  EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto line) { lines += line; }));
+  EXPECT_TRUE(reader.last_file_was_cold());
+  EXPECT_EQ(lines, "tok_k\n");
+  EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto line) { lines += line; }));
+  EXPECT_FALSE(reader.last_file_was_cold());
+}
+#endif
 
 }  // namespace
 

@@ -57,6 +57,7 @@ TEST(format, exact_fallback_matches_to_chars_byte_for_byte) {
   std::mt19937_64 rng(16);
   // clang-format off
   std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, 0.125, 0.375, 9.995, 99.5, 999999.5, 1e308,
+      4294967295.5, 4294967295.75, 8589934591.5,
       5e-324, -1e-7, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
       -std::numeric_limits<double>::quiet_NaN()};
   // clang-format on

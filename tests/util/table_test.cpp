@@ -48,8 +48,9 @@ TEST(text, trims_exactly_the_unicode_white_space_at_either_end) {
                             "\u2028", "\u2029", "\u202f", "\u205f", "\u3000"}) {
     EXPECT_EQ(trim_unicode_space(std::string(space) + "x" + space + space), "x") << space;
   }
-  for (const char* kept : {"\b", "\x0e", "!", "\u0084", "\u00a1", "\u167f", "\u1fff", "\u200b",
-                           "\u2027", "\u202a", "\u2060", "\u3001", "\U0001F600", "\u00e9", "\u0800"}) {
+  for (const char* kept :
+       {"\b", "\x0e", "!", "\u0084", "\u00a1", "\u167f", "\u1fff", "\u200b", "\u2027", "\u202a",
+        "\u2060", "\u3001", "\U0001F600", "\u00e9", "\u0800"}) {
     EXPECT_EQ(trim_unicode_space(std::string(kept) + " " + kept + " "),
               std::string(kept) + " " + kept)
         << kept;

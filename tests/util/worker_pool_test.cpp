@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -15,8 +16,10 @@
 #include "support/process.h"
 
 TEST(worker_pool, runs_every_index_once_on_a_valid_worker_across_repeated_loops) {
-  for (const unsigned workers : {1u, 2u, 5u}) {
-    WorkerPool pool(workers);
+  for (const unsigned asked : {0u, 1u, 2u, 5u}) {
+    WorkerPool pool(asked);
+    const unsigned workers = std::max(asked, 1u);  // never none
+    EXPECT_EQ(pool.size(), workers);
     for (const std::size_t count : {0u, 1u, 3u, 1000u}) {
       std::vector<std::atomic<int>> hits(count);
       pool.parallel_for(count, [&](std::size_t i, unsigned w) { hits[i] += w < workers ? 1 : 9; });
@@ -46,6 +49,27 @@ TEST(worker_pool, fork_join_runs_both_branches_loops_and_idle_jobs_alone) {
     for (std::size_t i = 0; i < hits.size(); ++i) ASSERT_EQ(hits[i].load(), 1) << i;
     EXPECT_EQ(overlapped.load(), 0);
   }
+}
+
+// Two workers run two indices at the same time, in a loop alone and in a branch's loop.
+TEST(worker_pool, two_workers_run_side_by_side) {
+  WorkerPool pool(2);
+  const auto side_by_side = [&] {
+    std::atomic<int> arrived{0}, alone{0};
+    pool.parallel_for(2, [&](std::size_t, unsigned) {
+      ++arrived;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (arrived.load() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+      }
+      if (arrived.load() < 2) ++alone;
+    });
+    return alone.load() == 0;
+  };
+  EXPECT_TRUE(side_by_side());
+  bool in_branch = false;
+  pool.fork_join([&] { in_branch = side_by_side(); }, [] {});
+  EXPECT_TRUE(in_branch);
 }
 
 // Threads the system refuses are done without, and a worker number is never in use twice at
