@@ -1,6 +1,7 @@
 #include "sources/discovery.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -83,5 +84,32 @@ TEST(discovery, normalized_path_keeps_components_only) {
       {"a/..", "a/.."}, {"./.", "."}, {"/.", "/"}, {"a/./", "a"}};
   // clang-format on
   for (const auto& [path, normal] : cases) EXPECT_EQ(normalized_path(path), normal) << path;
+}
+
+// Directories at every length around the kernel's limit on a path, reached by walking down.
+TEST(discovery, walks_directories_whose_paths_reach_path_max) {
+  TempDir dir;
+  const fs::path saved = fs::current_path();
+  fs::current_path(dir.path());
+  std::string path = dir.path();
+  Files expected;
+  for (const std::string piece(200, 'd'); path.size() + 252 < PATH_MAX;) {  // names stay short
+    fs::create_directory(piece);
+    fs::current_path(piece);
+    path += "/" + piece;
+  }
+  // Siblings whose own paths are about PATH_MAX bytes long, each name the start of the longer
+  // ones: a directory opened through another is opened through its own ancestors only.
+  for (const std::size_t length : {PATH_MAX - 1, PATH_MAX, PATH_MAX + 2, PATH_MAX + 4}) {
+    const std::string name(length - path.size() - 1, 'a');
+    fs::create_directory(name);
+    write_file(name + "/x.jsonl", "");
+    expected.push_back(path + "/" + name + "/x.jsonl");
+  }
+  fs::current_path(saved);
+  Files found = collect_jsonl_files(dir.path());
+  std::sort(found.begin(), found.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(found, expected);
 }
 }  // namespace
