@@ -135,7 +135,9 @@ const ZoneCase kShortPeriods[] = {
 const FileCase kFiles[] = {
     {kMinutesApart, true, 0},
     {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100/5,J100/25:00:01"; }), true, 0},
+    {kMinutesApart, false, 1},
     {kMinutesApart, false, 7},
+    {kMinutesApart, false, 42},  // into the transition times
     {with(kMinutesApart, [](auto& s) { s.types[1] = 2; }), false, 0},
     {with(kMinutesApart, [](auto& s) { std::swap(s.times[0], s.times[1]); }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.leap_count = 1; }), false, 0},
