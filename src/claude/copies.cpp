@@ -40,22 +40,21 @@ std::uint64_t message_id_hash(std::string_view id) {
   return hash ^ (hash >> 33);
 }
 
-KeyedMessageIds::KeyedMessageIds(std::vector<FileUsage>& files) {
+KeyedMessageIds::KeyedMessageIds(const std::vector<FileUsage>& files) {
   // Logs whose every message has a request id leave nothing to test: no set, no cost.
   const bool any_to_test = std::any_of(files.begin(), files.end(), [](const FileUsage& file) {
     return !file.unkeyed_message_ids.empty();
   });
   if (any_to_test) {
     std::size_t total = 0;
-    for (const FileUsage& file : files) total += file.keyed_message_ids.size();
+    for (const FileUsage& file : files) total += file.keyed.size();
     sorted_.reserve(total);
     for (const FileUsage& file : files) {
-      sorted_.insert(sorted_.end(), file.keyed_message_ids.begin(), file.keyed_message_ids.end());
+      for (const HeldEvent& event : file.keyed) sorted_.push_back(message_id_part(event.key));
     }
     std::sort(sorted_.begin(), sorted_.end());
     sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
   }
-  for (FileUsage& file : files) std::vector<std::uint64_t>().swap(file.keyed_message_ids);
 }
 
 bool KeyedMessageIds::contains(std::uint64_t id_hash) const {

@@ -21,9 +21,9 @@ std::uint64_t message_id_hash(std::string_view id);
 /// request id: an unkeyed event whose message id is in this set is such a copy.
 class KeyedMessageIds {
  public:
-  /// Gathers the ids of all files; empty, at no cost, when no file has an unkeyed event with a
-  /// message id to test. Releases each file's `keyed_message_ids`.
-  explicit KeyedMessageIds(std::vector<FileUsage>& files);
+  /// Gathers the ids of all files' keyed events; empty, at no cost, when no file has an unkeyed
+  /// event with a message id to test.
+  explicit KeyedMessageIds(const std::vector<FileUsage>& files);
 
   bool contains(std::uint64_t id_hash) const;
 

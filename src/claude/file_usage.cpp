@@ -48,11 +48,11 @@ void TextTable::shrink() {
   index_ = KeyIndex();
 }
 
-DedupHash hash_dedup_key(std::string_view key_text) {
+DedupHash hash_dedup_key(std::string_view key_text, std::uint64_t message_id_hash) {
   const std::uint64_t low = hash_bytes(key_text, 1);
-  const std::uint64_t high = hash_bytes(key_text, 2);
   return {static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
-          static_cast<std::uint32_t>(high), static_cast<std::uint32_t>(high >> 32)};
+          static_cast<std::uint32_t>(message_id_hash),
+          static_cast<std::uint32_t>(message_id_hash >> 32)};
 }
 
 std::uint32_t FileUsage::context_for(const EventTexts& t, const PriceEntry* price,
@@ -168,6 +168,5 @@ void FileUsage::shrink() {
   wide.shrink_to_fit();
   unkeyed.shrink_to_fit();
   keyed.shrink_to_fit();
-  keyed_message_ids.shrink_to_fit();
   unkeyed_message_ids.shrink_to_fit();
 }

@@ -54,10 +54,16 @@ struct EventTexts {
 /// input, output, cache_write_5m, cache_write_1h, cache_read.
 using TokenCounts = std::array<std::uint64_t, 5>;
 
-/// A 128-bit hash that stands for a de-duplication key text. Two of ten million distinct keys
-/// share one with odds of about 1e-25, far below any other cause of a wrong figure.
+/// A 128-bit hash that stands for a de-duplication key text: a hash of the whole text, and the
+/// message id's own hash, which the rule for copied answers compares. Two of ten million distinct
+/// keys share one with odds of about 1e-25, far below any other cause of a wrong figure.
 using DedupHash = std::array<std::uint32_t, 4>;
-DedupHash hash_dedup_key(std::string_view key_text);
+DedupHash hash_dedup_key(std::string_view key_text, std::uint64_t message_id_hash);
+
+/// The message id's hash within a key.
+inline std::uint64_t message_id_part(const DedupHash& key) {
+  return static_cast<std::uint64_t>(key[3]) << 32 | key[2];
+}
 
 /// One held event in 44 bytes: what the merge and the report groups need, with the texts and
 /// the price row behind a context id. Counts above 2^32-1, and instants too far from their
@@ -94,8 +100,6 @@ struct FileUsage {
   std::vector<HeldEvent> unkeyed;
   /// At most one event per key, in the order each key first appeared in the file.
   std::vector<HeldEvent> keyed;
-  /// The hash of the message id of each keyed event, in the order of `keyed`.
-  std::vector<std::uint64_t> keyed_message_ids;
   /// The unkeyed events that carry a message id, in the order of `unkeyed`.
   std::vector<UnkeyedMessageId> unkeyed_message_ids;
 

@@ -37,7 +37,7 @@ class TranscriptFold {
     std::optional<std::uint32_t> stored;
     if (keyed) {
       key_.assign(*line->message_id).append("::").append(*line->request_id);
-      key = hash_dedup_key(key_);
+      key = hash_dedup_key(key_, message_id_hash(*line->message_id));
       stored = index_.find(index_hash(key),
                            [&](std::uint32_t id) { return usage_.keyed[id].key == key; });
       // A copy that does not beat the stored one is dropped before any work is spent on it.
@@ -57,7 +57,6 @@ class TranscriptFold {
     } else {
       index_.insert(index_hash(key), static_cast<std::uint32_t>(usage_.keyed.size()));
       usage_.keyed.push_back(*event);
-      usage_.keyed_message_ids.push_back(message_id_hash(*line->message_id));
     }
   }
 
