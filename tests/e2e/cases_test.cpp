@@ -1,8 +1,8 @@
 // Whole-output tests: each folder of tests/e2e/cases holds `args` (one per line), `home/` (the
 // fixture HOME), the expected `stdout` (with "Scanned ... in Nms") and optionally `env`
 // (KEY=VALUE lines that take precedence, a bare KEY removes one; @CASE@ expands to the case
-// folder), `stderr`, `status`, `terminal` (present: standard output is a terminal) and `stdout_to`
-// ("full" or "gone"). Adding a case needs no code.
+// folder), `stderr`, `status`, `terminal` (present: standard output is a terminal), `stdin_closed`
+// (present: no standard input) and `stdout_to` ("full" or "gone"). Adding a case needs no code.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -50,6 +50,7 @@ TEST_P(EndToEnd, whole_output_matches) {
     if (eq != std::string::npos) spec.env.emplace_back(name, line.substr(eq + 1));
   }
   spec.terminal = std::filesystem::exists(dir + "/terminal");
+  spec.stdin_closed = std::filesystem::exists(dir + "/stdin_closed");
   // A full disk where the system has one, or a pipe whose reader has gone.
   const std::string out_to = read_file(dir + "/stdout_to");
   if (out_to == "full\n" && access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";

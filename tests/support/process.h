@@ -37,6 +37,7 @@ struct RunSpec {
   std::string stdout_path;          // when set, standard output is opened from this path instead
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
   bool slow_nonblocking_reader = false;  // a non-blocking pipe that the test reads slowly
+  bool stdin_closed = false;  // started without descriptor 0, which its first open then takes
   int timeout_seconds = 60;  // then killed (status 128 + 9), before the test's own time runs out
 };
 
