@@ -130,9 +130,10 @@ void run_over_lines(benchmark::State& state, Scan scan) {
   state.SetLabel(kind_label(state.range(0)));
 }
 
-void BM_line_contains(benchmark::State& state) {
-  run_over_lines(state,
-                 [](std::string_view line) { return line_contains(line, "\"input_tokens\""); });
+void BM_find_substring(benchmark::State& state) {
+  run_over_lines(state, [](std::string_view line) {
+    return find_substring(line, "\"input_tokens\"") != std::string_view::npos;
+  });
 }
 
 void BM_needle_set_codex(benchmark::State& state) {
@@ -167,7 +168,7 @@ void BM_walk_keys(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_line_contains)->DenseRange(0, 2);
+BENCHMARK(BM_find_substring)->DenseRange(0, 2);
 BENCHMARK(BM_needle_set_codex)->DenseRange(0, 2);
 BENCHMARK(BM_skip_value)->DenseRange(0, 2);
 BENCHMARK(BM_walk_keys)->DenseRange(0, 2);

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "json/byte_scan.h"
-#include "util/search.h"
 #include "util/text.h"
 
 namespace {
@@ -281,8 +280,4 @@ std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor) {
     if (!is_digit(d)) return std::nullopt;
   }
   return parse_digits(digits.data(), digits.data() + digits.size());
-}
-
-bool line_contains(std::string_view line, std::string_view needle) {
-  return find_substring(line, needle) != std::string_view::npos;
 }

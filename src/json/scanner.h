@@ -42,9 +42,6 @@ inline std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::st
 /// Reads an unsigned count from a number or a string of digits; consumes the value in every case.
 inline std::optional<std::uint64_t> read_u64(JsonCursor& cursor);
 
-/// Whether `needle` occurs anywhere in `line`.
-bool line_contains(std::string_view line, std::string_view needle);
-
 /// Whether `key` is the text of `literal`: the lengths first, then bytes compared inline, as
 /// a memcmp call per candidate key costs more than the comparison itself.
 template <std::size_t N>
