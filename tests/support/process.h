@@ -38,7 +38,7 @@ struct RunSpec {
   bool stdout_reader_gone = false;  // standard output is a pipe whose reading end is closed
   bool slow_nonblocking_reader = false;  // a non-blocking pipe that the test reads slowly
   bool stdin_closed = false;  // started without descriptor 0, which its first open then takes
-  int timeout_seconds = 60;  // then killed (status 128 + 9), before the test's own time runs out
+  int timeout_seconds = 60;   // then killed (status 128 + 9), before the test's own time runs out
 };
 
 /// The program under test: $METERLY_TEST_BINARY when set (a cross-built or static build, or a
