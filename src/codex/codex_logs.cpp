@@ -1,4 +1,4 @@
-// Reads the Codex rollouts in parallel, then folds their states in path order.
+// Reads the Codex rollouts in parallel, folding each state in as its turn in path order comes.
 #include "codex/codex_logs.h"
 
 #include <mutex>
