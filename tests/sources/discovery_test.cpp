@@ -100,7 +100,8 @@ TEST(discovery, walks_directories_whose_paths_reach_path_max) {
   }
   // Siblings whose own paths are about PATH_MAX bytes long, each name the start of the longer
   // ones: a directory opened through another is opened through its own ancestors only.
-  for (const std::size_t length : {PATH_MAX - 1, PATH_MAX, PATH_MAX + 2, PATH_MAX + 4}) {
+  constexpr std::size_t kMax = PATH_MAX;
+  for (const std::size_t length : {kMax - 1, kMax, kMax + 2, kMax + 4}) {
     const std::string name(length - path.size() - 1, 'a');
     fs::create_directory(name);
     write_file(name + "/x.jsonl", "");
