@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "util/interrupted.h"
 #include "util/path.h"
 #include "util/text.h"
 
@@ -19,8 +20,10 @@ namespace {
 // the run until some writer appeared, and a device such as /dev/zero would never end.
 std::optional<std::string> read_regular_file(const std::string& path, bool* unopened) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0 && unopened != nullptr) *unopened = errno == EMFILE || errno == ENFILE;
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) {
+    if (unopened != nullptr) *unopened = errno == EMFILE || errno == ENFILE;
+    return std::nullopt;
+  }
   std::optional<std::string> text;
   struct stat status;
   if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
@@ -30,14 +33,14 @@ std::optional<std::string> read_regular_file(const std::string& path, bool* unop
     std::size_t room = static_cast<std::size_t>(status.st_size) + 1;
     while (true) {
       text->resize(length + room);
-      const ssize_t n = read(fd, text->data() + length, room);
+      const ssize_t n = retry_interrupted([&] { return read(fd, text->data() + length, room); });
       if (n > 0) {
         length += static_cast<std::size_t>(n);
         room = std::max<std::size_t>(room, 16384);
       } else if (n == 0) {
         text->resize(length);
         break;
-      } else if (errno != EINTR) {
+      } else {
         text.reset();
         break;
       }

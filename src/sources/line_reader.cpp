@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sources/open_path.h"
+#include "util/interrupted.h"
 #include "util/search.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct ReadBuffer {
   // Replaces the buffer by one of at least `bytes`, with data[0, keep) copied to `at`.
   void reallocate(std::size_t bytes, std::size_t keep, std::size_t at) {
     std::unique_ptr<char[]> fresh(new char[bytes]);
-    if (keep > 0) std::memcpy(fresh.get() + at, data.get(), keep);
+    std::copy_n(data.get(), keep, fresh.get() + at);
     data = std::move(fresh);
     capacity = bytes;
   }
@@ -76,7 +77,7 @@ class FileScan {
       if (!process()) return;
     }
     // A last line without LF counts, unless we stopped reading in its middle on purpose.
-    if (line_hit_ && len_ > line_ && !budget_spent_) deliver(line_, len_);
+    if (line_hit_ && !budget_spent_) deliver(line_, len_);
   }
 
  private:
@@ -93,15 +94,13 @@ class FileScan {
     }
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(b_.capacity - len_, budget_));
-    for (;;) {
-      const ssize_t got = offset_ + len_ == 0 ? read_first(want) : ::read(fd_, buf() + len_, want);
-      if (got < 0 && errno == EINTR) continue;
-      // A read error ends the file like its end does: what was delivered stands.
-      if (got <= 0) return false;
-      len_ += static_cast<std::size_t>(got);
-      budget_ -= static_cast<std::uint64_t>(got);
-      return true;
-    }
+    const ssize_t got = retry_interrupted(
+        [&] { return offset_ + len_ == 0 ? read_first(want) : ::read(fd_, buf() + len_, want); });
+    // A read error ends the file like its end does: what was delivered stands.
+    if (got <= 0) return false;
+    len_ += static_cast<std::size_t>(got);
+    budget_ -= static_cast<std::uint64_t>(got);
+    return true;
   }
 
   // The file's first read, which also notes whether the page cache held its start.
@@ -205,9 +204,9 @@ class FileScan {
     }
     std::size_t done = 0;
     while (done < missing) {
-      const ssize_t got =
-          ::pread(fd_, buf() + done, missing - done, static_cast<off_t>(cut_offset_ + done));
-      if (got < 0 && errno == EINTR) continue;
+      const ssize_t got = retry_interrupted([&] {
+        return ::pread(fd_, buf() + done, missing - done, static_cast<off_t>(cut_offset_ + done));
+      });
       // The file shrank or failed under us: its bytes no longer form this line.
       if (got <= 0) return false;
       done += static_cast<std::size_t>(got);

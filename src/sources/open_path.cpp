@@ -7,14 +7,12 @@
 
 #include <cerrno>
 
+#include "util/interrupted.h"
+
 namespace {
 
 int open_retrying(int dir, const char* path, int flags) {
-  int fd;
-  do {
-    fd = ::openat(dir, path, flags);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
+  return retry_interrupted([&] { return ::openat(dir, path, flags); });
 }
 
 // Closes a directory held for the walk without letting its close change the errno we report.

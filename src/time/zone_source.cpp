@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "time/zone.h"
+#include "util/interrupted.h"
 
 namespace {
 
@@ -72,8 +73,8 @@ ZoneFile read_zone_path(const std::string& path, ZoneChanges& changes) {
   std::size_t have = 0;
   // One byte more than stat said, to notice a file that grew.
   while (have <= size) {
-    const ssize_t n = read(file.fd, bytes.get() + have, size + 1 - have);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n =
+        retry_interrupted([&] { return read(file.fd, bytes.get() + have, size + 1 - have); });
     if (n < 0) return ZoneFile::unknown;
     if (n == 0) break;
     have += static_cast<std::size_t>(n);

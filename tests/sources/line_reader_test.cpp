@@ -92,8 +92,27 @@ TEST(line_reader, tells_a_shortage_of_descriptors_and_a_start_not_in_the_page_ca
   close(fd);
   if (!evicted) GTEST_SKIP() << "this file system keeps the file in memory";
   EXPECT_TRUE(read() && reader.last_file_was_cold() && lines == "tok_k\n");
+  write_file(path, "");  // its first read returns nothing, and from the page cache
   EXPECT_TRUE(read() && !reader.last_file_was_cold());
 #endif
+}
+
+// A file that grows while it is read is read to its opening size plus 1 MiB at most; the line
+// cut there is not handed over.
+TEST(line_reader, stops_reading_a_file_that_keeps_growing) {
+  TempDir dir;
+  const std::string path = dir.path() + "/r.jsonl", line = "tok_k" + std::string(994, 'x') + "\n";
+  write_file(path, line);
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+  std::size_t lines = 0;
+  LineReader reader;
+  EXPECT_FALSE(reader.last_file_was_cold());  // nothing read yet
+  EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](std::string_view got) {
+    EXPECT_EQ(got, line);
+    for (int i = ++lines == 1 ? 0 : 3000; i < 3000; ++i) ASSERT_GT(write(fd, line.data(), 1000), 0);
+  }));
+  close(fd);
+  EXPECT_EQ(lines, (1000 + (1 << 20)) / 1000);
 }
 
 }  // namespace
