@@ -189,7 +189,7 @@ class FileScan {
       offset_ += keep;
       len_ -= keep;
       scan_ -= keep;
-      line_ = line_ > keep ? line_ - keep : 0;
+      line_ -= std::min(line_, keep);
     }
     if (len_ == b_.capacity) b_.reallocate(b_.capacity * 2, len_, 0);
   }

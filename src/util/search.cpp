@@ -37,33 +37,6 @@ constexpr std::array<unsigned char, 256> make_byte_frequency() {
 
 constexpr std::array<unsigned char, 256> kByteFrequency = make_byte_frequency();
 
-// The two rarest bytes of the needle at distinct offsets, so that a candidate position is one
-// where both appear; a needle of one byte compares the same byte twice.
-Probe make_probe(std::string_view needle) {
-  // One pass keeping the two lowest frequencies in registers: this runs for every
-  // find_substring call, often on lines of a few hundred bytes.
-  unsigned rarest = 256, next = 256;
-  std::size_t first = 0, second = 0;
-  for (std::size_t i = 0; i < needle.size(); ++i) {
-    const unsigned freq = kByteFrequency[static_cast<unsigned char>(needle[i])];
-    if (freq < rarest) {
-      next = rarest;
-      second = first;
-      rarest = freq;
-      first = i;
-    } else if (freq < next) {
-      next = freq;
-      second = i;
-    }
-  }
-  Probe probe;
-  probe.first_offset = static_cast<std::uint32_t>(first);
-  probe.second_offset = static_cast<std::uint32_t>(second);
-  probe.first = static_cast<unsigned char>(needle[first]);
-  probe.second = static_cast<unsigned char>(needle[second]);
-  return probe;
-}
-
 inline bool matches_at(std::string_view needle, const char* hay, std::size_t size,
                        std::size_t pos) {
   if (needle.size() > size - pos) return false;
@@ -337,6 +310,33 @@ std::optional<std::pair<unsigned char, std::size_t>> shared_byte(
 
 }  // namespace
 
+// The two rarest bytes of the needle at distinct offsets, so that a candidate position is one
+// where both appear; a needle of one byte compares the same byte twice.
+NeedleSet::Probe probe_of(std::string_view needle) {
+  // One pass keeping the two lowest frequencies in registers: this runs for every
+  // find_substring call, often on lines of a few hundred bytes.
+  unsigned rarest = 256, next = 256;
+  std::size_t first = 0, second = 0;
+  for (std::size_t i = 0; i < needle.size(); ++i) {
+    const unsigned freq = kByteFrequency[static_cast<unsigned char>(needle[i])];
+    if (freq < rarest) {
+      next = rarest;
+      second = first;
+      rarest = freq;
+      first = i;
+    } else if (freq < next) {
+      next = freq;
+      second = i;
+    }
+  }
+  NeedleSet::Probe probe;
+  probe.first_offset = static_cast<std::uint32_t>(first);
+  probe.second_offset = static_cast<std::uint32_t>(second);
+  probe.first = static_cast<unsigned char>(needle[first]);
+  probe.second = static_cast<unsigned char>(needle[second]);
+  return probe;
+}
+
 std::size_t find_substring(std::string_view haystack, std::string_view needle) {
   if (needle.empty()) return 0;
   if (needle.size() > haystack.size()) return npos;
@@ -345,7 +345,7 @@ std::size_t find_substring(std::string_view haystack, std::string_view needle) {
     if (hit == nullptr) return npos;
     return static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
   }
-  const Probe probe = make_probe(needle);
+  const Probe probe = probe_of(needle);
   return scan(Needles{&needle, &probe, 1, needle.size(), max_offset_of(probe)}, haystack);
 }
 
@@ -356,7 +356,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
       continue;
     }
     needles_.emplace_back(needle);
-    probes_.push_back(make_probe(needle));
+    probes_.push_back(probe_of(needle));
     min_length_ = needles_.size() == 1 ? needle.size() : std::min(min_length_, needle.size());
     max_offset_ = std::max(max_offset_, max_offset_of(probes_.back()));
   }

@@ -42,3 +42,7 @@ class NeedleSet {
   unsigned char shared_ = 0;
   std::size_t shared_offset_ = 0;
 };
+
+/// The two bytes of a non-empty `needle` that a search compares first: its rarest in agent logs,
+/// at two offsets (the same one for a needle of one byte).
+NeedleSet::Probe probe_of(std::string_view needle);

@@ -47,11 +47,11 @@ bool start_thread(std::vector<std::thread>& threads, Function&& function) {
 // The loops of a fork_join's two branches and the workers that serve them.
 struct WorkerPool::Shared {
   struct Loop {
-    std::size_t count = 0;
-    std::size_t next = 0;
-    std::size_t running = 0;
-    const Body* body = nullptr;
-    bool second = false;  // of the second branch, served after the first branch's
+    std::size_t count;
+    std::size_t next;
+    std::size_t running;
+    const Body* body;
+    bool second;  // of the second branch, served after the first branch's
 
     bool drained() const { return next == count && running == 0; }
   };
@@ -127,10 +127,13 @@ void WorkerPool::parallel_for(std::size_t count, const Body& body) {
 void WorkerPool::run_shared_loop(std::size_t count, const Body& body) {
   if (count == 0) return;
   Shared& shared = *shared_;
-  Shared::Loop loop{count, 0, 0, &body, false};
   std::unique_lock<std::mutex> lock(shared.mutex);
   shared.changed.wait(lock, [&] { return !shared.exclusive; });
-  loop.second = std::this_thread::get_id() == shared.second_branch;
+  Shared::Loop loop{.count = count,
+                    .next = 0,
+                    .running = 0,
+                    .body = &body,
+                    .second = std::this_thread::get_id() == shared.second_branch};
   const auto place = std::find_if(shared.loops.begin(), shared.loops.end(),
                                   [&](const Shared::Loop* other) { return other->second; });
   shared.loops.insert(loop.second ? shared.loops.end() : place, &loop);

@@ -53,6 +53,27 @@ TEST(util_search, needle_set_finds_the_earliest_of_any_set) {
   for (const auto& set : sets) EXPECT_EQ(NeedleSet(set).find_first(hay), find_first(hay, set));
 }
 
+// A search looks first for a needle's bytes that are rarest in agent logs: control bytes, then
+// UTF-8 bytes, then ASCII from the rarest; among equals the first, at two distinct offsets.
+TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
+  struct Case {
+    std::string_view needle;
+    std::uint32_t first, second;
+  };
+  const Case cases[] = {{"x", 0, 0},
+                        {"eeeeeeeQeeee", 7, 0},
+                        {"\x80\x01z", 1, 0},
+                        {"e\xc3\xa9", 1, 2},
+                        {"\"input_tokens\"", 9, 6}};
+  for (const auto& [needle, first, second] : cases) {
+    const NeedleSet::Probe probe = probe_of(needle);
+    EXPECT_EQ(probe.first_offset, first) << needle;
+    EXPECT_EQ(probe.second_offset, second) << needle;
+    EXPECT_EQ(probe.first, static_cast<unsigned char>(needle[first])) << needle;
+    EXPECT_EQ(probe.second, static_cast<unsigned char>(needle[second])) << needle;
+  }
+}
+
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
     !defined(METERLY_NO_AVX2)
 // The wide kernels run exactly where the processor and the system allow them; the compiler's
