@@ -229,10 +229,8 @@ TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
 // stretch of the zone otherwise. The stretches here hold offsets that the C library never reads,
 // so each date tells who gave it.
 TEST(local_calendar, answers_from_checked_stretches_only_within_their_bounds) {
-  struct Query {
-    std::int64_t t;
-    std::optional<std::int64_t> offset;  // of the checked stretch that must answer
-  };
+  // An instant and the offset of the checked stretch that must answer, if any.
+  using Query = std::pair<std::int64_t, std::optional<std::int64_t>>;
   const auto expect_dates = [](const std::vector<CheckedStretch>& checked,
                                std::vector<Query> queries, bool trusted,
                                std::vector<std::int64_t> instants = {}) {
@@ -240,15 +238,13 @@ TEST(local_calendar, answers_from_checked_stretches_only_within_their_bounds) {
     zone.known = true;
     zone.checked = checked;
     // The zone changes where the stretches start and end, as it would to have them.
-    for (const CheckedStretch& stretch : checked)
-      instants.insert(instants.end(), {stretch.first, stretch.last + 1});
+    for (const auto& s : checked) instants.insert(instants.end(), {s.first, s.last + 1});
     std::sort(instants.begin(), instants.end());
     zone.instants = instants;
     for (int pass = 0; pass < (trusted ? 2 : 1); ++pass) {  // forwards and backwards
       LocalCalendar calendar(zone);
-      for (const auto& [t, offset] : queries) {
+      for (const auto& [t, offset] : queries)
         EXPECT_EQ(calendar.date_of(t), offset ? utc_date(t + *offset) : local_date(t)) << t;
-      }
       EXPECT_EQ(calendar.trusts_zone(), trusted);
       std::reverse(queries.begin(), queries.end());
     }
@@ -257,22 +253,16 @@ TEST(local_calendar, answers_from_checked_stretches_only_within_their_bounds) {
   tzset();
   const std::int64_t west = -10 * 3600, east = 5 * 3600, first = kDay100 - kDay + 5 * 3600,
                      middle = first + 5 * kDay + 16 * 3600, last = first + 10 * kDay + 17 * 3600;
-  expect_dates({{first, middle, west}, {middle + 1, last, east}},
-               {{first - 1, {}},
-                {first, west},
-                {middle, west},
-                {middle + 1, east},
-                {last, east},
-                {last + 1, {}}},
-               true);
+  // clang-format off
+  expect_dates({{first, middle, west}, {middle + 1, last, east}}, {{first - 1, {}}, {first, west},
+      {middle, west}, {middle + 1, east}, {last, east}, {last + 1, {}}}, true);
   // To the next local midnight at the reach's edges.
-  const std::int64_t up = kDay - kZoneReach % kDay,
-                     down = kDay - (kDay + -kZoneReach % kDay) % kDay;
+  const std::int64_t up = kDay - kZoneReach % kDay, down = kDay - (kDay - kZoneReach % kDay) % kDay;
   expect_dates({{kZoneReach - kDay, kZoneReach, up}, {kZoneReach + 1, kZoneReach + kDay, up}},
                {{kZoneReach, up}, {kZoneReach + 1, {}}}, true);
-  expect_dates(
-      {{-kZoneReach - kDay, -kZoneReach - 1, down}, {-kZoneReach, -kZoneReach + kDay, down}},
-      {{-kZoneReach - 1, {}}, {-kZoneReach, down}}, true);
+  expect_dates({{-kZoneReach - kDay, -kZoneReach - 1, down}, {-kZoneReach, -kZoneReach + kDay, down}},
+               {{-kZoneReach - 1, {}}, {-kZoneReach, down}}, true);
+  // clang-format on
   // A zone said to keep one offset through March 2025 in New York: seen at once to be misread.
   setenv("TZ", "America/New_York", 1);
   tzset();
