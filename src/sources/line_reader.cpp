@@ -265,7 +265,7 @@ int open_regular_file(const std::string& path, std::uint64_t& size) {
   // Only the open needed it: reads of a regular file should block, never fail with EAGAIN.
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  size = static_cast<std::uint64_t>(st.st_size);  // never negative for a regular file
   return fd;
 }
 
@@ -297,7 +297,7 @@ void LineReader::advise_will_read(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     advise_whole_file(fd, static_cast<std::uint64_t>(st.st_size));
   }
   ::close(fd);
