@@ -112,15 +112,10 @@ ZoneChanges read_process_zone() {
     for (std::string& path : paths) path += "/" + std::string(name);
   }
   for (const std::string& path : paths) {
-    switch (read_zone_path(path, changes)) {
-      case ZoneFile::read:
-        changes.known = true;
-        return changes;
-      case ZoneFile::unknown:
-        return changes;
-      case ZoneFile::absent:
-        break;
-    }
+    const ZoneFile file = read_zone_path(path, changes);
+    if (file == ZoneFile::absent) continue;
+    changes.known = file == ZoneFile::read;
+    return changes;
   }
   // No file: the C library reads the name as a rule, and with no TZ or an empty one takes UTC.
   if (tz == nullptr || name == "Universal") {

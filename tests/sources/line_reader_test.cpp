@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 3> kNeedles{"\"input_tokens\"", "tok_k", "ns\"q"};
+// The longest needle is not the first.
+constexpr std::array<std::string_view, 3> kNeedles{"tok_k", "\"input_tokens\"", "ns\"q"};
 
 TEST(line_reader, matches_naive_filter_across_buffer_boundaries) {
   // Needles sharing bytes and prefixes in lines up to 30 times the smallest buffer: at a line's
@@ -30,7 +31,7 @@ TEST(line_reader, matches_naive_filter_across_buffer_boundaries) {
     std::string content;
     std::vector<std::string> expected, lines;
     for (std::size_t left = sweep ? 1 : rng() % 12; left > 0; --left) {
-      std::string line = sweep ? std::string(round, 'x') + std::string(kNeedles[0]) : "";
+      std::string line = sweep ? std::string(round, 'x') + std::string(kNeedles[1]) : "";
       const std::size_t length = rng() % 4 == 0 ? rng() % 2000 : rng() % 60,
                         rarity = 1 + rng() % 1000;  // from all needles to none in a long line
       while (!sweep && line.size() < length)
@@ -46,6 +47,22 @@ TEST(line_reader, matches_naive_filter_across_buffer_boundaries) {
     EXPECT_TRUE(reader.read_matching_lines(
         path, kNeedles, [&](std::string_view line) { lines.emplace_back(line); }));
     ASSERT_EQ(lines, expected) << round;
+  }
+}
+
+// A reader given one set of needles after another finds the lines of each set.
+TEST(line_reader, each_call_searches_for_its_own_needles) {
+  TempDir dir;
+  const std::string path = dir.path() + "/r.jsonl";
+  write_file(path, "a tok_k\nb \"input_tokens\"\nc zzzz\n");
+  const std::vector<std::string_view> sets[] = {
+      {kNeedles.begin(), kNeedles.end()}, {"tok_k"}, {"zzzz"}};
+  const std::string_view wanted[] = {"a tok_k\nb \"input_tokens\"\n", "a tok_k\n", "c zzzz\n"};
+  LineReader reader;
+  for (std::size_t i = 0; i < std::size(sets); ++i) {
+    std::string lines;
+    EXPECT_TRUE(reader.read_matching_lines(path, sets[i], [&](auto line) { lines += line; }));
+    EXPECT_EQ(lines, wanted[i]) << i;
   }
 }
 
@@ -128,7 +145,7 @@ TEST(line_reader, stops_reading_a_file_that_keeps_growing) {
 // memory for the next file.
 TEST(line_reader, buffer_grows_for_lines_with_needles_only) {
   TempDir dir;
-  const std::string path = dir.path() + "/r.jsonl", needle(kNeedles[1]);
+  const std::string path = dir.path() + "/r.jsonl", needle(kNeedles[0]);
   const std::pair<std::string, std::size_t> cases[] = {
       {std::string(1000, 'x') + "\n" + needle + "\n", 64},
       {needle + std::string(190, 'x') + "\n", 256},
