@@ -124,7 +124,7 @@ void add_event(ReportState& state, const RunOptions& options, UsageEvent&& event
   group.cache = saturating_add(group.cache, cache);
   insert_model(group.models, event.model);
   if (group.project.empty() && !event.project.empty()) group.project = std::move(event.project);
-  if (event.event_time_ms > group.last_active_ms) group.last_active_ms = event.event_time_ms;
+  group.last_active_ms = std::max(group.last_active_ms, event.event_time_ms);
 }
 
 void merge_states(ReportState& into, ReportState&& from) {
@@ -153,9 +153,7 @@ void merge_states(ReportState& into, ReportState&& from) {
     group.cache = saturating_add(group.cache, incoming.cache);
     for (const std::string& model : incoming.models) insert_model(group.models, model);
     if (group.project.empty()) group.project = incoming.project;
-    if (incoming.last_active_ms > group.last_active_ms) {
-      group.last_active_ms = incoming.last_active_ms;
-    }
+    group.last_active_ms = std::max(group.last_active_ms, incoming.last_active_ms);
     ++it;
   }
   from = ReportState{};
