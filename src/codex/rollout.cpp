@@ -150,7 +150,7 @@ std::optional<TimestampParts> line_time(const RolloutLine& line, LocalCalendar& 
 }
 
 RolloutUsage minus_floored(const RolloutUsage& a, const RolloutUsage& b) {
-  const auto sub = [](std::uint64_t x, std::uint64_t y) { return x > y ? x - y : 0; };
+  const auto sub = [](std::uint64_t x, std::uint64_t y) { return x - std::min(x, y); };
   return {sub(a.input_tokens, b.input_tokens), sub(a.cached_input_tokens, b.cached_input_tokens),
           sub(a.output_tokens, b.output_tokens)};
 }

@@ -1,6 +1,7 @@
 // Renders the ordered groups, notes and scan statistics as the table report.
 #include "report/table_report.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,7 @@ std::string cell_text(std::string_view text, TableStyle style) {
 
 std::string right_aligned(std::string_view text, std::size_t width) {
   const std::size_t used = display_width(text);
-  std::string out(width > used ? width - used : 0, ' ');
+  std::string out(width - std::min(width, used), ' ');
   out.append(text);
   return out;
 }

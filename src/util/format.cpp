@@ -107,7 +107,7 @@ std::string format_fixed(double x, int decimals) {
 #else
   // Libraries spell the non-finite values differently ("-nan(ind)" in libc++); one spelling.
   if (!std::isfinite(x)) return format_fixed_exact(x, decimals);
-  if (decimals < 0) decimals = 0;
+  decimals = std::max(decimals, 0);
   // std::to_chars prints the exact binary value rounded once, ties to even, in any locale.
   // The largest double has 309 integer digits; the sign and point need two more.
   std::string out(static_cast<std::size_t>(decimals) + 320, '\0');
@@ -119,7 +119,7 @@ std::string format_fixed(double x, int decimals) {
 }
 
 std::string format_fixed_exact(double x, int decimals) {
-  if (decimals < 0) decimals = 0;
+  decimals = std::max(decimals, 0);
   std::string out = std::signbit(x) ? "-" : "";
   if (std::isnan(x)) return out + "nan";
   if (std::isinf(x)) return out + "inf";

@@ -15,7 +15,7 @@ constexpr std::size_t kModelsListWidth = 34;
 
 void append_padded(std::string& out, std::string_view cell, std::size_t width, Align align) {
   const std::size_t used = display_width(cell);
-  const std::size_t pad = width > used ? width - used : 0;
+  const std::size_t pad = width - std::min(width, used);
   if (align == Align::right) out.append(pad, ' ');
   out.append(cell);
   if (align == Align::left) out.append(pad, ' ');

@@ -24,7 +24,7 @@ unsigned available_processors() {
   }
 #endif
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
-  return online > 0 ? static_cast<unsigned>(online) : 1;
+  return static_cast<unsigned>(std::max(online, 1L));
 }
 
 namespace {
