@@ -137,9 +137,8 @@ std::size_t scan_vector(const Needles& set, const char* hay, std::size_t size) {
       return found;
     }
   }
-  // One overlapping block for the rest, without the positions already seen.
+  // One overlapping block for the rest: the positions in it already seen hold no start.
   if (at < last + 16 && block_masks(last, masks)) {
-    for (std::size_t k = 0; k < K; ++k) masks[k] &= ~std::uint64_t{0} << (at - last);
     return verify_block<K>(set, masks, hay, size, last);
   }
   return npos;
@@ -212,7 +211,6 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
     }
   }
   if (at < last + 64 && avx2_block_masks<K>(first_at, second_at, first, second, last, masks) != 0) {
-    for (std::size_t k = 0; k < K; ++k) masks[k] &= ~std::uint64_t{0} << (at - last);
     return verify_block<K>(set, masks, hay, size, last);
   }
   return npos;
