@@ -8,10 +8,6 @@
 
 namespace {
 
-inline bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // What each one-letter escape stands for; 0 for letters that are not escapes.
 constexpr std::array<char, 256> make_escaped_bytes() {
   std::array<char, 256> bytes{};
@@ -29,7 +25,7 @@ constexpr std::array<char, 256> make_escaped_bytes() {
 constexpr std::array<char, 256> kEscapedBytes = make_escaped_bytes();
 
 inline const char* skip_digits(const char* p, const char* end) {
-  while (p < end && is_digit(*p)) ++p;
+  while (p < end && is_ascii_digit(*p)) ++p;
   return p;
 }
 
@@ -46,7 +42,7 @@ std::optional<std::uint64_t> parse_digits(const char* p, const char* end) {
 }
 
 int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
+  if (is_ascii_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
@@ -265,7 +261,7 @@ std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor) {
   skip_ws(cursor);
   if (cursor.pos == cursor.bytes.size()) return std::nullopt;
   const char c = cursor.bytes[cursor.pos];
-  if (c == '-' || is_digit(c)) return read_number(cursor);
+  if (c == '-' || is_ascii_digit(c)) return read_number(cursor);
   if (c != '"') {
     skip_value(cursor);
     return std::nullopt;
@@ -277,7 +273,7 @@ std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor) {
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   if (digits.empty()) return std::nullopt;
   for (const char d : digits) {
-    if (!is_digit(d)) return std::nullopt;
+    if (!is_ascii_digit(d)) return std::nullopt;
   }
   return parse_digits(digits.data(), digits.data() + digits.size());
 }

@@ -16,6 +16,10 @@ std::optional<std::string_view> next_key_view_general(JsonCursor& cursor, std::s
 /// read_u64 for every case that its inline fast path leaves to it.
 std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor);
 
+inline bool is_ascii_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 inline void skip_value(JsonCursor& cursor) {
 #ifdef METERLY_BYTES16
   // Most skipped members are strings and short scalars; only containers need the full walk.
@@ -70,10 +74,10 @@ inline std::optional<std::uint64_t> read_u64(JsonCursor& cursor) {
   const char* const digits = begin + cursor.pos;
   const char* p = digits;
   std::uint64_t value = 0;
-  for (; p < end && p - digits < 19 && *p >= '0' && *p <= '9'; ++p) {
+  for (; p < end && p - digits < 19 && is_ascii_digit(*p); ++p) {
     value = value * 10 + static_cast<std::uint64_t>(*p - '0');
   }
-  if (p != digits && p < end && !(*p >= '0' && *p <= '9') && *p != '.' && *p != 'e' && *p != 'E') {
+  if (p != digits && p < end && !is_ascii_digit(*p) && *p != '.' && *p != 'e' && *p != 'E') {
     cursor.pos = static_cast<std::size_t>(p - begin);
     return value;
   }
