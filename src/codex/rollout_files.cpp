@@ -18,7 +18,7 @@ std::optional<std::string_view> text_stem(std::string_view path) {
 
 bool all_hex(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return is_ascii_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
   });
 }
 

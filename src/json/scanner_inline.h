@@ -9,16 +9,13 @@
 
 #include "json/byte_scan.h"
 #include "json/skip_value.h"
+#include "util/text.h"
 
 /// next_key_view for every case that its inline fast path leaves to it.
 std::optional<std::string_view> next_key_view_general(JsonCursor& cursor, std::string& scratch);
 
 /// read_u64 for every case that its inline fast path leaves to it.
 std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor);
-
-inline bool is_ascii_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 inline void skip_value(JsonCursor& cursor) {
 #ifdef METERLY_BYTES16

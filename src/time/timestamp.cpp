@@ -5,14 +5,11 @@
 #include <cstddef>
 
 #include "time/calendar.h"
+#include "util/text.h"
 
 namespace {
 
 constexpr std::size_t kClockLength = 19;  // "YYYY-MM-DDTHH:MM:SS"
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // A position inside a multi-byte character holds a continuation byte.
 bool is_char_boundary(std::string_view text, std::size_t pos) {
@@ -40,7 +37,7 @@ std::int64_t read_millis(std::string_view text) {
   std::int64_t millis = 0;
   std::size_t pos = kClockLength + 1;
   for (int scale = 100; scale > 0; scale /= 10, ++pos) {
-    if (pos >= text.size() || !is_digit(text[pos])) break;
+    if (pos >= text.size() || !is_ascii_digit(text[pos])) break;
     millis += (text[pos] - '0') * scale;
   }
   return millis;

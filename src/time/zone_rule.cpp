@@ -3,6 +3,7 @@
 
 #include "time/timestamp.h"
 #include "time/zone.h"
+#include "util/text.h"
 
 namespace {
 
@@ -12,13 +13,13 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 bool read_number(std::string_view& text, int max_digits, int limit, int& value) {
   int digits = 0;
   value = 0;
-  while (digits < max_digits && !text.empty() && text.front() >= '0' && text.front() <= '9') {
+  while (digits < max_digits && !text.empty() && is_ascii_digit(text.front())) {
     value = value * 10 + (text.front() - '0');
     text.remove_prefix(1);
     ++digits;
   }
   // A further digit is a number out of range, not a separator.
-  const bool more = !text.empty() && text.front() >= '0' && text.front() <= '9';
+  const bool more = !text.empty() && is_ascii_digit(text.front());
   return digits > 0 && !more && value <= limit;
 }
 
@@ -33,7 +34,7 @@ bool read_name(std::string_view& text) {
     const std::size_t close = text.find('>');
     if (close == std::string_view::npos || close < 4) return false;
     for (const char c : text.substr(1, close - 1)) {
-      if (!is_alpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-') return false;
+      if (!is_alpha(c) && !is_ascii_digit(c) && c != '+' && c != '-') return false;
     }
     length = close + 1;
   } else {
@@ -67,8 +68,8 @@ bool read_clock(std::string_view& text, int max_hours, std::int64_t& seconds) {
 // A TZ offset counts hours west of Greenwich; ours counts east.
 bool read_offset(std::string_view& text, std::int64_t& offset) {
   std::int64_t west = 0;
-  if (text.empty() || !(text.front() == '+' || text.front() == '-' ||
-                        (text.front() >= '0' && text.front() <= '9'))) {
+  if (text.empty() ||
+      !(text.front() == '+' || text.front() == '-' || is_ascii_digit(text.front()))) {
     return false;
   }
   if (!read_clock(text, 24, west)) return false;

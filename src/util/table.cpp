@@ -54,8 +54,7 @@ std::string_view short_model(std::string_view id) {
   if (id.starts_with("claude-")) id.remove_prefix(7);
   const std::size_t dash = id.rfind('-');
   if (dash != std::string_view::npos && id.size() - dash - 1 == 8 &&
-      std::all_of(id.begin() + static_cast<std::ptrdiff_t>(dash) + 1, id.end(),
-                  [](char c) { return c >= '0' && c <= '9'; })) {
+      std::all_of(id.begin() + static_cast<std::ptrdiff_t>(dash) + 1, id.end(), is_ascii_digit)) {
     id = id.substr(0, dash);
   }
   return id;

@@ -4,6 +4,11 @@
 #include <string>
 #include <string_view>
 
+/// Whether `c` is one of the ASCII digits, in any locale.
+constexpr bool is_ascii_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 /// Whether `bytes` is well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool is_valid_utf8(std::string_view bytes);
 
