@@ -64,6 +64,29 @@ struct Needles {
   std::size_t shared_offset = 0;
 };
 
+// Without SIMD, memchr on each needle's rarest byte does the skipping.
+std::size_t scan_portable(const Needles& set, std::string_view haystack) {
+  const char* hay = haystack.data();
+  const std::size_t size = haystack.size();
+  std::size_t best = npos;
+  for (std::size_t k = 0; k < set.count; ++k) {
+    const std::string_view needle = set.text[k];
+    const std::size_t offset = set.probe[k].first_offset;
+    if (needle.size() > size) continue;
+    const std::size_t end = std::min(best, size - needle.size() + 1);
+    for (std::size_t pos = 0; pos < end; ++pos) {
+      const void* hit = std::memchr(hay + pos + offset, set.probe[k].first, end - pos);
+      if (hit == nullptr) break;
+      pos = static_cast<std::size_t>(static_cast<const char*>(hit) - hay) - offset;
+      if (matches_at(needle, hay, size, pos)) {
+        best = pos;
+        break;
+      }
+    }
+  }
+  return best;
+}
+
 #ifdef METERLY_BYTES16
 
 // Positions from `from` up to (not including) `to`, checked one at a time.
@@ -260,27 +283,8 @@ std::size_t scan(const Needles& set, std::string_view haystack) {
 
 #else
 
-// Without SIMD, memchr on each needle's rarest byte does the skipping.
 std::size_t scan(const Needles& set, std::string_view haystack) {
-  const char* hay = haystack.data();
-  const std::size_t size = haystack.size();
-  std::size_t best = npos;
-  for (std::size_t k = 0; k < set.count; ++k) {
-    const std::string_view needle = set.text[k];
-    const std::size_t offset = set.probe[k].first_offset;
-    if (needle.size() > size) continue;
-    const std::size_t end = std::min(best, size - needle.size() + 1);
-    for (std::size_t pos = 0; pos < end; ++pos) {
-      const void* hit = std::memchr(hay + pos + offset, set.probe[k].first, end - pos);
-      if (hit == nullptr) break;
-      pos = static_cast<std::size_t>(static_cast<const char*>(hit) - hay) - offset;
-      if (matches_at(needle, hay, size, pos)) {
-        best = pos;
-        break;
-      }
-    }
-  }
-  return best;
+  return scan_portable(set, haystack);
 }
 
 #endif
@@ -369,6 +373,14 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
 }
 
 std::size_t NeedleSet::find_first(std::string_view haystack) const {
+  return find(haystack, false);
+}
+
+std::size_t NeedleSet::find_first_portable(std::string_view haystack) const {
+  return find(haystack, true);
+}
+
+std::size_t NeedleSet::find(std::string_view haystack, bool portable) const {
   if (has_empty_) return 0;
   if (needles_.empty()) return npos;
   if (needles_.size() > kJoint) {
@@ -381,7 +393,7 @@ std::size_t NeedleSet::find_first(std::string_view haystack) const {
   }
   std::array<std::string_view, kJoint> text;
   for (std::size_t k = 0; k < needles_.size(); ++k) text[k] = needles_[k];
-  return scan(Needles{text.data(), probes_.data(), needles_.size(), min_length_, max_offset_,
-                      has_shared_, shared_, shared_offset_},
-              haystack);
+  const Needles set{text.data(), probes_.data(), needles_.size(), min_length_,
+                    max_offset_, has_shared_,    shared_,         shared_offset_};
+  return portable ? scan_portable(set, haystack) : scan(set, haystack);
 }

@@ -23,6 +23,8 @@ class NeedleSet {
 
   /// The smallest start position of any needle in `haystack`, or npos when none occurs.
   std::size_t find_first(std::string_view haystack) const;
+  /// find_first as builds without vector instructions run it: the same answer, more slowly.
+  std::size_t find_first_portable(std::string_view haystack) const;
 
   /// The two bytes of a needle that the block search compares, and their offsets in it.
   struct Probe {
@@ -33,6 +35,8 @@ class NeedleSet {
   };
 
  private:
+  std::size_t find(std::string_view haystack, bool portable) const;
+
   std::vector<std::string> needles_;
   std::vector<Probe> probes_;
   std::size_t min_length_ = 0;

@@ -40,6 +40,7 @@ TEST(util_search, agrees_with_string_view_find) {
     const std::vector<char> bytes(text.begin(), text.end());  // exact size: ASan sees overreads
     const std::string_view hay(bytes.data(), bytes.size());
     ASSERT_EQ(NeedleSet(kCodexNeedles).find_first(hay), find_first(hay, kCodexNeedles)) << text;
+    ASSERT_EQ(NeedleSet(kCodexNeedles).find_first_portable(hay), find_first(hay, kCodexNeedles));
     ASSERT_EQ(find_substring(hay, needle), hay.find(needle)) << needle << " in " << text;
   }
 }
@@ -50,7 +51,10 @@ TEST(util_search, needle_set_finds_the_earliest_of_any_set) {
   const std::vector<std::string_view> sets[] = {{"z", "yy"}, {"zz", "xxxxx"}, {}, {"q", ""},
       {"a", "b", "c", "d", "e", "\"t"}, {"meta\"", "\"session_meta\"yy", "xxx"}};
   // clang-format on
-  for (const auto& set : sets) EXPECT_EQ(NeedleSet(set).find_first(hay), find_first(hay, set));
+  for (const auto& set : sets) {
+    EXPECT_EQ(NeedleSet(set).find_first(hay), find_first(hay, set));
+    EXPECT_EQ(NeedleSet(set).find_first_portable(hay), find_first(hay, set));
+  }
 }
 
 // A search looks first for a needle's bytes that are rarest in agent logs: control bytes, then
