@@ -141,10 +141,12 @@ StringEnd string_end_kernel() {
 #endif
 }
 
-#else
+#endif
 
-// One byte at a time, as the escapes are defined.
-const char* string_end_bytewise(const char* p, const char* end) {
+}  // namespace
+
+const char* find_string_end_bytewise(const char* p, const char* end) {
+  // One byte at a time, as the escapes are defined.
   while (p < end) {
     const char c = *p++;
     if (c == '"') return p;
@@ -156,15 +158,11 @@ const char* string_end_bytewise(const char* p, const char* end) {
   return end;
 }
 
-#endif
-
-}  // namespace
-
 const char* find_string_end_blocks(const char* p, const char* end) {
 #ifdef METERLY_BYTES16
   return string_end_kernel()(p, end);
 #else
-  return string_end_bytewise(p, end);
+  return find_string_end_bytewise(p, end);
 #endif
 }
 

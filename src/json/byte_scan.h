@@ -19,6 +19,9 @@ inline const char* skip_json_space(const char* p, const char* end) {
   return p;
 }
 
+/// As find_string_end, one byte at a time: what builds without vector instructions run.
+const char* find_string_end_bytewise(const char* p, const char* end);
+
 /// As find_string_end, for the bytes at `p` that the inline fast path left undecided.
 const char* find_string_end_blocks(const char* p, const char* end);
 
