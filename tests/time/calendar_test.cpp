@@ -312,7 +312,7 @@ TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
       "AAA0BBB,M3.0,J1 AAA0BBB,M3.6,J1 AAA0BBB,M3.1,J1 AAA0BBB,M3.1.7,J1 AAA0BBB,M3.1.0x,J1 "
       "AAA0BBB,M3..0,J1 AAA0BBB,J0,J1 AAA0BBB,J366,J1 AAA0BBB,J,J1 AAA0BBB,366,J1 AAA0BBB,x,J1 "
       "AAA0BBB,J1/168,J1 AAA0BBB,J1/1:60,J1 AAA0BBB,J1/1:00:60,J1 AAA0BBB,J1/,J1 <+03 <+>0 "
-      "<+0!>0 1AAA0 ");
+      "<+0!>0 1AAA0 5 EST5,M3.2.0,M11.1.0 ");
   EXPECT_EQ(describe(parse_zone_rule("")), "none");
   for (std::string text; faults >> text;) {
     EXPECT_EQ(describe(parse_zone_rule(text)), "none") << text;
