@@ -32,6 +32,7 @@ struct ZoneFileSpec {
   std::vector<std::int32_t> offsets;
   std::string footer;
   std::uint32_t leap_count = 0;
+  char version = '2';  // '\0': one block of 32-bit times and no closing rule
 };
 
 std::string header(char version, std::uint64_t times, std::uint64_t types, std::uint32_t leaps) {
@@ -43,18 +44,22 @@ std::string header(char version, std::uint64_t times, std::uint64_t types, std::
   return out;
 }
 
-// A version 2 file: an empty 32-bit block, then the 64-bit one and the footer.
+// A version 2 file holds an empty 32-bit block, then the 64-bit one and the footer.
 std::string zone_file(const ZoneFileSpec& spec) {
-  std::string out = header('2', 0, 1, 0) + big_endian(0, 4) + "\1" + '\0' + "ZZZ" + '\0';
-  out += header('2', spec.times.size(), spec.offsets.size(), spec.leap_count);
-  for (const std::int64_t t : spec.times) out += big_endian(static_cast<std::uint64_t>(t), 8);
+  const bool v1 = spec.version == '\0';
+  const int time_size = v1 ? 4 : 8;
+  std::string out = v1 ? "" : header('2', 0, 1, 0) + big_endian(0, 4) + "\1" + '\0' + "ZZZ" + '\0';
+  out += header(spec.version, spec.times.size(), spec.offsets.size(), spec.leap_count);
+  for (const std::int64_t t : spec.times)
+    out += big_endian(static_cast<std::uint64_t>(t), time_size);
   for (const int type : spec.types) out += static_cast<char>(type);
   for (const std::int32_t offset : spec.offsets) {
     out += big_endian(static_cast<std::uint32_t>(offset), 4) + '\0' + '\0';
   }
   out += std::string("ZZZ") + '\0';
-  for (std::uint32_t i = 0; i < spec.leap_count; ++i) out += big_endian(0, 8) + big_endian(0, 4);
-  return out + "\n" + spec.footer + "\n";
+  for (std::uint32_t i = 0; i < spec.leap_count; ++i)
+    out += big_endian(0, time_size) + big_endian(0, 4);
+  return v1 ? out : out + "\n" + spec.footer + "\n";
 }
 
 std::int64_t offset_at(std::int64_t t) {
@@ -141,6 +146,8 @@ const FileCase kFiles[] = {
     {with(kMinutesApart, [](auto& s) { s.types[1] = 2; }), false, 0},
     {with(kMinutesApart, [](auto& s) { std::swap(s.times[0], s.times[1]); }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.leap_count = 1; }), false, 0},
+    {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), true, 0},
+    {with(kMinutesApart, [](auto& s) { s.version = '\0', s.leap_count = 1; }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100"; }), false, 0},
 };
 
