@@ -10,14 +10,6 @@
 
 namespace {
 
-RunSpec make_spec(std::vector<std::string> args,
-                  std::vector<std::pair<std::string, std::string>> env) {
-  RunSpec spec;
-  spec.args = std::move(args);
-  spec.env = std::move(env);
-  return spec;
-}
-
 // A command prefix that runs the rest on the first processor this process may use, if any.
 std::vector<std::string> one_processor() {
 #ifdef CPU_COUNT
@@ -38,26 +30,28 @@ TEST(determinism, every_view_is_identical_across_runs_and_worker_counts) {
   const ProcessResult made = run_program(
       {generator != nullptr ? generator : METERLY_GEN_LOGS, "--out", dir.path(), "--seed", "14",
        "--size-mb", "12", "--awkward", "--huge-line-mb", "1", "--small-files", "300"},
-      make_spec({}, {}));
+      RunSpec{});
   ASSERT_EQ(made.status, 0) << made.err;
 
-  const std::vector<std::pair<std::string, std::string>> env = {
+  RunSpec spec;
+  spec.env = {
       {"HOME", dir.path() + "/home"}, {"TZ", "America/New_York"}, {"PATH", "/usr/bin:/bin"}};
   const std::vector<std::vector<std::string>> variants = {
       {"daily"},           {"monthly"},           {"session", "--all"},
       {"daily", "--json"}, {"monthly", "--json"}, {"session", "--json"}};
   for (const auto& args : variants) {
+    spec.args = args;
     // One worker where taskset can pin the run; elsewhere runs are still compared.
     std::vector<std::string> argv = one_processor();
     argv.push_back(meterly_binary());
     argv.insert(argv.end(), args.begin(), args.end());
-    const ProcessResult reference = run_program(argv, make_spec(args, env));
+    const ProcessResult reference = run_program(argv, spec);
     ASSERT_EQ(reference.status, 0) << reference.err;
     // A home without both agents would make the comparison vacuous for one of them.
     ASSERT_NE(reference.out.find("claude"), std::string::npos) << reference.out;
     ASSERT_NE(reference.out.find("codex"), std::string::npos) << reference.out;
     for (int i = 0; i < 5; ++i) {
-      const ProcessResult again = run_meterly(make_spec(args, env));
+      const ProcessResult again = run_meterly(spec);
       EXPECT_EQ(mask_elapsed(again.out), mask_elapsed(reference.out))
           << testing::PrintToString(args) << " run " << i;
     }

@@ -75,11 +75,7 @@ class hostile : public testing::Test {
     want.insert(want.end(), {"claude p [claude-opus-4-1] 1200 3400 0",
                              "codex p [gpt-5-codex] 52000 8100 310000"});
     std::multiset<std::string> got, expected(want.begin(), want.end());
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-    rss_kib = 2 * rss_kib + 128 * 1024;  // shadow memory, redzones and quarantine
-#elif defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
-    rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory and the race detector's history
-#endif
+    if (sanitized()) rss_kib = 8 * rss_kib + 512 * 1024;  // shadow memory, redzones, history
     for (const Rows& args : {Rows{"daily", "--json"}, Rows{"session", "--all"}}) {
       const std::string name =
           testing::UnitTest::GetInstance()->current_test_info()->name() + (" " + args[0]);
@@ -99,7 +95,6 @@ class hostile : public testing::Test {
     RunSpec spec;
     spec.env = {{"HOME", h}, {"TZ", "UTC"}, {"PATH", "/usr/bin:/bin"}, {"NO_COLOR", "1"}};
     spec.args = std::move(args);
-    spec.timeout_seconds = 60;
     return spec;
   }
 
