@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <tuple>
+#include <utility>
 
 #include "time/calendar.h"
 
@@ -15,29 +15,15 @@ static ZoneChanges use_zone(const char* zone) {
   return load_process_zone();
 }
 
-TEST(timestamp, reads_clock_time_as_utc_and_keys_in_the_local_zone) {
-  const std::tuple<std::string_view, const char*, std::int64_t, std::string> cases[] = {
-      {"2025-01-15T10:30:00Z", "UTC", 1736937000000, "2025-01-15"},
-      {"2025-01-15T23:30:00.5Z", "Europe/Athens", 1736983800500, "2025-01-16"},
-      {"2025-01-15T23:30:00.5Z", "America/New_York", 1736983800500, "2025-01-15"},
-      {"2025-01-31T23:30:00Z", "Europe/Athens", 1738366200000, "2025-02-01"},
-      {"2025-01-15T10:30:00+02:00", "UTC", 1736937000000, "2025-01-15"},  // offset not applied
-      {"2025/01/15 10.30.00", "UTC", 1736937000000, "2025-01-15"},        // separators not compared
-      {"2025-01-15T10:30:00.1234567Z", "UTC", 1736937000123, "2025-01-15"},
-      {"2025-01-15T10:30:00.", "UTC", 1736937000000, "2025-01-15"},
-      {"2025-13-01T00:00:00Z", "UTC", 1767225600000, "2026-01-01"},  // ranges carry over
-      {"2025-01-01T-1:00:+5Z", "UTC", 1735686005000, "2024-12-31"},
-      {"-001-01-01T00:00:00Z", "UTC", -62198755200000, "-001-01-01"},
-      {"0000-12-31T23:59:59Z", "UTC", -62135596801000, "0000-12-31"},
-      {"+999-01-01T00:00:00Z", "UTC", -30641760000000, "0999-01-01"}};
-  for (const auto& [text, zone, ms, day] : cases) {
-    const ZoneChanges changes = use_zone(zone);
-    LocalCalendar calendar(changes);
-    const TimestampParts parts = parse_timestamp(text, calendar).value_or(TimestampParts{});
-    EXPECT_EQ(std::tie(parts.event_time_ms, parts.day_key, parts.month_key),
-              std::tuple(ms, day, day.substr(0, 7)))
-        << text << " in " << zone;
-  }
+// The day keys and instants of every accepted form are pinned by the timestamp_forms end-to-end
+// cases; here, instants before year 1000, which reports print as null, and what is refused.
+TEST(timestamp, reads_far_years_and_refuses_what_is_not_a_clock_time) {
+  const std::pair<std::string_view, std::int64_t> cases[] = {
+      {"-001-01-01T00:00:00Z", -62198755200000},
+      {"0000-12-31T23:59:59Z", -62135596801000},
+      {"+999-01-01T00:00:00Z", -30641760000000}};
+  for (const auto& [text, ms] : cases)
+    EXPECT_EQ(parse_timestamp(text).value_or(TimestampParts{}).event_time_ms, ms) << text;
   // clang-format off
   for (const std::string_view text : {"2025-01-15T10:30:0", "2025-1-15T10:30:00Z",
            "2025-01-15T10:30Z", "2025-01-15T 1:30:00", "2025-+a-15T10:30:00", "+-25-01-15T10:30:00",
