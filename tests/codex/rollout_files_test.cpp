@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
+// Keys of the names discovery finds are pinned by the codex_session_keys end-to-end case; here,
+// names that are not UTF-8 and paths that no walk yields.
 TEST(rollout_files, session_key_is_the_trailing_uuid_else_the_stem) {
   const std::pair<std::string, std::string> cases[] = {
-      {"x-0199A2B3-C4D5-7E6F-8A9B-0C1D2E3F4A5B.jsonl", "0199A2B3-C4D5-7E6F-8A9B-0C1D2E3F4A5B"},
-      {"r-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5g.jsonl", "r-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5g"},
-      {"r-0199a2b3-c4d5-7e6f8-a9b-0c1d2e3f4a5b.jsonl", "r-0199a2b3-c4d5-7e6f8-a9b-0c1d2e3f4a5b"},
-      {"/h/0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b/notes.v2.jsonl", "notes.v2"},
       {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""},
-      {"0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f.jsonl", "0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f"},
-      {"/h/x0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f.jsonl", "x0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5f"},
       {"/h/s.v.jsonl/./", "s.v"},
       {"/h/.jsonl", ".jsonl"},
       {"..", ".."},

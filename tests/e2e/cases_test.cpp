@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "support/process.h"
@@ -24,13 +24,11 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 std::vector<std::string> case_names() {
-  std::vector<std::string> names;
+  std::set<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(kCasesDir, error)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+  for (const auto& entry : std::filesystem::directory_iterator(kCasesDir, error))
+    names.insert(entry.path().filename().string());
+  return {names.begin(), names.end()};
 }
 
 class EndToEnd : public ::testing::TestWithParam<std::string> {};

@@ -10,24 +10,14 @@
 constexpr std::int64_t kSwitch = 1785369600000;  // codex-auto-review moves to gpt-5.6-luna
 constexpr std::int64_t kNow = 1736937000000;
 
-TEST(price, model_ids_reach_rows_by_exact_id_alias_and_longest_prefix) {
-  // clang-format off
-  const std::pair<std::string, std::string> cases[] = {{"CLAUDE-OPUS-5", "claude-opus-5"},
-      {"Claude-Opus-4-1-" + std::string(300, 'X'), "claude-opus-4-1"}, {"gpt-5.6-x", "gpt-5"},
-      {"o4-mini-high", "o4-mini"}, {"opus", "claude-opus-5"}, {"haiku", "claude-haiku-4-5"},
-      {"sonnet", "claude-sonnet-5"}, {"gpt-5.6", "gpt-5.6-sol"}, {"gpt-5.6-fast", "gpt-5"},
-      {"claude-opus-5-fast", "claude-opus-5-fast"}, {"Opus-FAST", "claude-opus-5"},
-      {"claude-sonnet-4-5-fast", "claude-sonnet-4-5"}, {"opus-4", ""}, {"", ""},
-      {"opus-fast-fast", ""}, {"-fast", ""},
-      {"gpt\r5", ""}};  // lower-casing by OR-ing in 0x20 would turn CR into "-"
-  // clang-format on
-  // Rows with different prices cannot give the same cost for these counts.
+// Which row each model id reaches, by exact id, alias and longest prefix, is pinned by the
+// model_id_rows end-to-end case; here, an id that moves to another row at an instant, and rows
+// whose prices equal another's.
+TEST(price, ids_reach_rows_by_instant_and_rows_hidden_by_equal_prices) {
   const auto cost = [](const std::string& id, std::int64_t ms = kNow) {
     const PriceResult result = price_usage(id, 1, 1000, 1000000, 1000000000, 1000000000000, ms);
     return std::pair(result.priced, result.cost_usd);
   };
-  for (const auto& [id, row] : cases)
-    EXPECT_EQ(cost(id), row.empty() ? std::pair(false, 0.0) : cost(row)) << id;
   EXPECT_EQ(cost("codex-auto-review", kSwitch - 1), cost("gpt-5.5"));
   EXPECT_EQ(cost("codex-auto-review", kSwitch), cost("gpt-5.6-luna"));
   EXPECT_EQ(cost("codex-auto-review-fast", kSwitch), cost("gpt-5.6-luna"));

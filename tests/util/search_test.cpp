@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "util/cpu_features.h"
@@ -60,21 +61,16 @@ TEST(util_search, needle_set_finds_the_earliest_of_any_set) {
 // A search looks first for a needle's bytes that are rarest in agent logs: control bytes, then
 // UTF-8 bytes, then ASCII from the rarest; among equals the first, at two distinct offsets.
 TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
-  struct Case {
-    std::string_view needle;
-    std::uint32_t first, second;
-  };
-  const Case cases[] = {{"x", 0, 0},
-                        {"eeeeeeeQeeee", 7, 0},
-                        {"\x80\x01z", 1, 0},
-                        {"e\xc3\xa9", 1, 2},
-                        {"\"input_tokens\"", 9, 6}};
+  // clang-format off
+  const std::tuple<std::string_view, std::uint32_t, std::uint32_t> cases[] = {{"x", 0, 0},
+      {"eeeeeeeQeeee", 7, 0}, {"\x80\x01z", 1, 0}, {"e\xc3\xa9", 1, 2}, {"\"input_tokens\"", 9, 6}};
+  // clang-format on
   for (const auto& [needle, first, second] : cases) {
     const NeedleSet::Probe probe = probe_of(needle);
-    EXPECT_EQ(probe.first_offset, first) << needle;
-    EXPECT_EQ(probe.second_offset, second) << needle;
-    EXPECT_EQ(probe.first, static_cast<unsigned char>(needle[first])) << needle;
-    EXPECT_EQ(probe.second, static_cast<unsigned char>(needle[second])) << needle;
+    const auto byte = [&](std::uint32_t at) { return static_cast<unsigned char>(needle[at]); };
+    EXPECT_EQ(std::tuple(probe.first_offset, probe.second_offset, probe.first, probe.second),
+              std::tuple(first, second, byte(first), byte(second)))
+        << needle;
   }
 }
 
