@@ -35,36 +35,38 @@ unsigned decode_utf8(const char* p, std::size_t length) {
   return (byte(0) & 0x0Fu) << 12 | (byte(1) & 0x3Fu) << 6 | (byte(2) & 0x3Fu);
 }
 
+// The two-character escape of `c`, or nullptr when it has none.
+const char* short_escape(char c) {
+  switch (c) {
+    case '"':
+      return "\\\"";
+    case '\\':
+      return "\\\\";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    case '\t':
+      return "\\t";
+    default:
+      return nullptr;
+  }
+}
+
 // On a terminal, the characters the table defuses are escaped too: any JSON reader gets the same
 // text, and the terminal never sees them raw.
 void append_escaped(std::string& out, std::string_view text, bool terminal) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          append_unicode_escape(out, static_cast<unsigned char>(c));
-        } else if (const std::size_t control = terminal ? terminal_control_at(text, i) : 0) {
-          append_unicode_escape(out, decode_utf8(text.data() + i, control));
-          i += control - 1;
-        } else {
-          out.push_back(c);
-        }
+    if (const char* escape = short_escape(c)) {
+      out.append(escape);
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      append_unicode_escape(out, static_cast<unsigned char>(c));
+    } else if (const std::size_t control = terminal ? terminal_control_at(text, i) : 0) {
+      append_unicode_escape(out, decode_utf8(text.data() + i, control));
+      i += control - 1;
+    } else {
+      out.push_back(c);
     }
   }
 }
