@@ -1,10 +1,10 @@
 #include "time/timestamp.h"
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 
 #include "time/calendar.h"
+#include "util/integer.h"
 #include "util/text.h"
 
 namespace {
@@ -43,21 +43,6 @@ std::int64_t read_millis(std::string_view text) {
   return millis;
 }
 
-// Writes `value` zero-padded to `width` characters, a minus sign counting toward the width.
-char* write_padded(char* out, std::int64_t value, int width) {
-  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-  if (value < 0) {
-    *out++ = '-';
-    --width;
-    magnitude = 0 - magnitude;
-  }
-  std::array<char, 20> digits;
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
-  for (auto n = end - digits.data(); n < width; ++n) *out++ = '0';
-  for (const char* p = digits.data(); p != end; ++p) *out++ = *p;
-  return out;
-}
-
 struct ClockFields {
   std::int64_t seconds = 0;  // since the Unix epoch
   std::int64_t millis = 0;
@@ -85,12 +70,12 @@ std::optional<ClockFields> read_clock(std::string_view text) {
 TimestampParts make_parts(const ClockFields& clock, const CivilDate& local) {
   // Keys stay within the small-string buffer: no allocation per event.
   std::array<char, 72> buffer;  // room for three full 64-bit fields
-  char* out = write_padded(buffer.data(), local.year, 4);
+  char* out = write_zero_padded(buffer.data(), local.year, 4);
   *out++ = '-';
-  out = write_padded(out, local.month, 2);
+  out = write_zero_padded(out, local.month, 2);
   const auto month_length = static_cast<std::size_t>(out - buffer.data());
   *out++ = '-';
-  out = write_padded(out, local.day, 2);
+  out = write_zero_padded(out, local.day, 2);
   const auto day_length = static_cast<std::size_t>(out - buffer.data());
 
   TimestampParts parts;
