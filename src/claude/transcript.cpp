@@ -127,8 +127,7 @@ std::string transcript_project_label(std::string_view path) {
       label = name->substr(begin, end - begin);
       break;
     }
-    if (dash == std::string_view::npos) break;
-    end = dash;
+    end = dash;  // a trailing dash: the label comes before it
   }
   return std::string(label);
 }

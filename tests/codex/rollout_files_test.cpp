@@ -18,9 +18,11 @@ TEST(rollout_files, session_key_is_the_trailing_uuid_else_the_stem) {
 
 TEST(rollout_files, order_sorts_by_components_and_keeps_the_first_file_of_a_session) {
   using Paths = std::vector<std::string>;
-  // A separator ends a component, so a/b sorts before a-b.
-  EXPECT_EQ(order_rollout_files({"/r/a-b/x", "/r/ab/y", "/r/a/b/z"}),
-            (Paths{"/r/a/b/z", "/r/a-b/x", "/r/ab/y"}));
+  // A separator ends a component, so a/b sorts before a-b, whichever comes first.
+  for (const Paths& paths :
+       {Paths{"/r/a-b/x", "/r/ab/y", "/r/a/b/z"}, Paths{"/r/a/b/z", "/r/ab/y", "/r/a-b/x"}})
+    EXPECT_EQ(order_rollout_files(paths), (Paths{"/r/a/b/z", "/r/a-b/x", "/r/ab/y"}));
   EXPECT_EQ(order_rollout_files({"/r/b/s.jsonl", "/r/./a//s.jsonl"}), Paths{"/r/./a//s.jsonl"});
-  EXPECT_EQ(order_rollout_files({"/r/\xff", "/r/ab", "/r/a"}), (Paths{"/r/a", "/r/ab", "/r/\xff"}));
+  EXPECT_EQ(order_rollout_files({"/r/\xff", "/r/ab", "/r/a/b", "/r/a"}),
+            (Paths{"/r/a", "/r/a/b", "/r/ab", "/r/\xff"}));
 }
