@@ -32,14 +32,6 @@ TEST(timestamp, reads_far_years_and_refuses_what_is_not_a_clock_time) {
   // clang-format on
 }
 
-TEST(timestamp, days_from_civil_and_civil_from_days_are_inverse) {
-  for (std::int64_t days = -2 * 146097; days < 2 * 146097; ++days) {
-    const CivilDate date = civil_from_days(days);
-    ASSERT_EQ(days_from_civil(date.year, date.month, date.day), days);
-    ASSERT_TRUE(date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31) << days;
-  }
-}
-
 TEST(timestamp, local_date_falls_back_to_the_utc_date_when_the_c_library_fails) {
   const ZoneChanges zone = use_zone("America/New_York");
   const std::int64_t far = std::int64_t{1} << 60;  // beyond the years of a struct tm
