@@ -57,12 +57,12 @@ DedupHash hash_dedup_key(std::string_view key_text, std::uint64_t message_id_has
 
 std::uint32_t FileUsage::context_for(const EventTexts& t, const PriceEntry* price,
                                      std::int64_t event_time_ms) {
-  // Lines of a file mostly share their context with the line before.
+  // Lines of a file mostly share their context with the line before; the day names the month.
   if (last_context_ < contexts.size()) {
     const EventContext& last = contexts[last_context_];
     if (last.price == price && texts.at(last.model) == t.model &&
         texts.at(last.day_key) == t.day_key && texts.at(last.session_id) == t.session_id &&
-        texts.at(last.project) == t.project && texts.at(last.month_key) == t.month_key) {
+        texts.at(last.project) == t.project) {
       return last_context_;
     }
   }

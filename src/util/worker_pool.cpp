@@ -87,11 +87,12 @@ struct WorkerPool::Shared {
     }
   }
 
+  // Workers stop once fork_join's branches are done, and with them every loop.
   void work(unsigned worker) {
     std::unique_lock<std::mutex> lock(mutex);
     while (true) {
       changed.wait(lock, [&] { return stopping || claimable() != nullptr; });
-      if (stopping && claimable() == nullptr) return;
+      if (stopping) return;
       serve(lock, worker, nullptr);
     }
   }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
-TEST(file_usage, held_events_come_back_whole) {
+#include <set>
+
+#include "pricing/price.h"
+
+TEST(file_usage, held_events_come_back_whole_and_contexts_are_made_once) {
   // Counts past 32 bits and instants far from their context's first one are held at full
   // width; the rest compactly. Either way the event comes back as it went in.
   FileUsage file;
@@ -19,4 +23,17 @@ TEST(file_usage, held_events_come_back_whole) {
     EXPECT_EQ(file.counts(held), counts);
     EXPECT_EQ(file.output(held), counts[1]);
   }
+  // A context is made once: any text or the price differing makes another, and one seen before,
+  // not only the last, comes back.
+  // clang-format off
+  std::set<std::uint32_t> ids = {context,
+      file.context_for({"d", "m", "s", "p", "x"}, price_catalogue().data(), 0)};
+  for (const EventTexts& texts : std::initializer_list<EventTexts>{{"e", "m", "s", "p", "x"},
+       {"d", "n", "s", "p", "x"}, {"d", "m", "t", "p", "x"}, {"d", "m", "s", "q", "x"},
+       {"d", "m", "s", "p", "y"}}) ids.insert(file.context_for(texts, nullptr, 0));
+  // clang-format on
+  EXPECT_EQ(ids.size(), 7u);
+  EXPECT_EQ(file.context_for({"d", "m", "s", "p", "x"}, nullptr, 0), context);
+  file.shrink();  // a finished file drops its indexes: a late addition builds them again
+  EXPECT_EQ(ids.count(file.context_for({"d", "m", "t", "p", "x"}, nullptr, 0)), 1u);
 }

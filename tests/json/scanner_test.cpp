@@ -120,7 +120,10 @@ TEST(json_scanner, next_key_walks_members_with_lenient_commas_and_colons) {
       {R"({"a":1 "b":[2] "c" 3})", {"a", "b", "c"}, 21}, {R"({"k\u0065y":1})", {"key"}, 14},
       {R"({"a":{"x":[}]},"b":2})", {"a"}, 12}, {R"({"a":1,)", {"a"}, 7}, {"{\"a\":1}\n", {"a"}, 7},
       {R"({"a\x":1})", {}, 5}, {"\f{\"a\":1}", {}, 0}, {"\xA0{}", {}, 0}, {"[{}]", {}, 0},
-      {"{\"k\xFF\":1}                                        ", {}, 5}, {"{\"\xC3\xA9\":1}                                        ", {"\xC3\xA9"}, 8}};
+      {"{\"k\xFF\":1}                                        ", {}, 5}, {"{\"\xC3\xA9\":1}                                        ", {"\xC3\xA9"}, 8},
+      {"{\"a\" : 1,\"b\":2}                                  ", {"a", "b"}, 15},
+      // A colon right after the 32 bytes that one look covers belongs to the key.
+      {"{\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa:x\":1}                                ", {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa:x"}, 40}};
   // clang-format on
   const auto keys = [](JsonCursor& cursor) {
     std::vector<std::string> found;
