@@ -66,9 +66,9 @@ std::string system_error_text(int error) {
   return error_text(strerror_r(error, buffer, sizeof buffer), buffer, error);
 }
 
+// The steady clock never runs backwards, so the count is never negative.
 std::uint64_t elapsed_ms_since(std::chrono::steady_clock::time_point started) {
   const auto elapsed = std::chrono::steady_clock::now() - started;
-  if (elapsed.count() < 0) return 0;
   return static_cast<std::uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
