@@ -61,9 +61,9 @@ TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
   // clang-format on
   for (const auto& [needle, first, second] : cases) {
     const NeedleSet::Probe probe = probe_of(needle);
-    const auto byte = [&](std::uint32_t at) { return static_cast<unsigned char>(needle[at]); };
     EXPECT_EQ(std::tuple(probe.first_offset, probe.second_offset, probe.first, probe.second),
-              std::tuple(first, second, byte(first), byte(second)))
+              std::tuple(first, second, static_cast<unsigned char>(needle[first]),
+                         static_cast<unsigned char>(needle[second])))
         << needle;
   }
 }
