@@ -36,4 +36,8 @@ TEST(file_usage, held_events_come_back_whole_and_contexts_are_made_once) {
   EXPECT_EQ(file.context_for({"d", "m", "s", "p", "x"}, nullptr, 0), context);
   file.shrink();  // a finished file drops its indexes: a late addition builds them again
   EXPECT_EQ(ids.count(file.context_for({"d", "m", "t", "p", "x"}, nullptr, 0)), 1u);
+  // Texts enough that the index grows several times, each asked twice: one id each, in order.
+  const std::uint32_t base = file.texts.intern("0");
+  for (std::uint32_t n = 0; n < 2000; ++n)
+    ASSERT_EQ(file.texts.intern(std::to_string(n % 1000)), base + n % 1000) << n;
 }

@@ -5,14 +5,11 @@
 // Keys of the names discovery finds are pinned by the codex_session_keys end-to-end case; here,
 // names that are not UTF-8 and paths that no walk yields.
 TEST(rollout_files, session_key_is_the_trailing_uuid_else_the_stem) {
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""},
-      {"/h/s.v.jsonl/./", "s.v"},
-      {"/h/.jsonl", ".jsonl"},
-      {"..", ".."},
-      {"/", ""},
-      {".", ""},
-      {"a/.", "a"}};
+      {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""}, {"/h/s.v.jsonl/./", "s.v"},
+      {"/h/.jsonl", ".jsonl"}, {"..", ".."}, {"/", ""}, {".", ""}, {"a/.", "a"}};
+  // clang-format on
   for (const auto& [path, key] : cases) EXPECT_EQ(file_session_key(path), key) << path;
 }
 

@@ -10,8 +10,7 @@
 // A read that a handler without SA_RESTART interrupts is made again until the data comes; a
 // read that ends normally is not repeated for an EINTR that an earlier call left in errno.
 TEST(retry_interrupted, repeats_interrupted_calls_only) {
-  struct sigaction quiet {
-  }, old{};
+  struct sigaction quiet = {}, old = {};
   quiet.sa_handler = [](int) {};
   ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
   int fds[2];
@@ -24,9 +23,8 @@ TEST(retry_interrupted, repeats_interrupted_calls_only) {
   EXPECT_EQ(retry_interrupted([&] { return read(fds[0], &byte, 1); }), 1);
   interrupter.join();
   close(fds[1]);
-  int calls = 0;
+  int calls = 0;  // a second call would fail for good rather than hang
   errno = EINTR;
-  // A second call fails for good rather than hang.
   EXPECT_EQ(
       retry_interrupted([&] { return ++calls > 1 ? (errno = EBADF, -1) : read(fds[0], &byte, 1); }),
       0);
