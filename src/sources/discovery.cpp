@@ -29,8 +29,9 @@ bool has_jsonl_extension(std::string_view name) {
 }
 
 // Opens the directories of one walk. A deep tree yields paths longer than PATH_MAX, which the
-// kernel refuses; those are opened relative to an ancestor kept open (the anchor), so the cost
-// stays one openat per directory however deep the walk goes.
+// kernel refuses; those are opened relative to the long directory opened last (the anchor): the
+// walk goes depth first, so the next one is most often its child and the cost stays one openat
+// per directory however deep the walk goes.
 class DirectoryOpener {
  public:
   DirectoryOpener() = default;
@@ -41,16 +42,15 @@ class DirectoryOpener {
   int open(const std::string& path, int flags) {
     if (path.size() < PATH_MAX) return ::open(path.c_str(), flags);
     int fd = -1;
-    const std::size_t rest = relative_to_anchor(path);
-    if (rest != std::string::npos && path.size() - rest < PATH_MAX) {
-      fd = openat(anchor_fd_, path.c_str() + rest, flags);
+    const std::size_t name = child_of_anchor(path);
+    if (name != std::string::npos) {
+      fd = openat(anchor_fd_, path.c_str() + name, flags);
     } else {
       drop_anchor();  // two descriptors at most, even here
       fd = open_path(path, flags);
     }
-    // Re-anchor before the remainder gets close to the limit again.
-    if (fd >= 0 && (rest == std::string::npos || path.size() - rest >= PATH_MAX / 2)) {
-      drop_anchor();
+    drop_anchor();
+    if (fd >= 0) {
       anchor_fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
       if (anchor_fd_ >= 0) anchor_path_ = path;
     }
@@ -58,12 +58,14 @@ class DirectoryOpener {
   }
 
  private:
-  // Offset of the part of `path` below the anchor, or npos when the anchor is not an ancestor.
-  std::size_t relative_to_anchor(const std::string& path) const {
-    if (anchor_fd_ < 0 || path.size() <= anchor_path_.size() + 1) return std::string::npos;
-    if (path.compare(0, anchor_path_.size(), anchor_path_) != 0) return std::string::npos;
-    if (path[anchor_path_.size()] != '/') return std::string::npos;
-    return anchor_path_.size() + 1;
+  // Where the name of `path` starts when the anchor is its parent, else npos. No anchor means
+  // an empty anchor path, which no path this long has for a parent.
+  std::size_t child_of_anchor(const std::string& path) const {
+    const std::size_t slash = path.rfind('/');
+    if (slash != anchor_path_.size() || path.compare(0, slash, anchor_path_) != 0) {
+      return std::string::npos;
+    }
+    return slash + 1;
   }
 
   void drop_anchor() {

@@ -36,9 +36,9 @@ std::int64_t read_millis(std::string_view text) {
   if (text.size() <= kClockLength || text[kClockLength] != '.') return 0;
   std::int64_t millis = 0;
   std::size_t pos = kClockLength + 1;
-  for (int scale = 100; scale > 0; scale /= 10, ++pos) {
+  for (const int scale : {100, 10, 1}) {
     if (pos >= text.size() || !is_ascii_digit(text[pos])) break;
-    millis += (text[pos] - '0') * scale;
+    millis += (text[pos++] - '0') * scale;
   }
   return millis;
 }

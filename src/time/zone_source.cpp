@@ -98,7 +98,7 @@ ZoneChanges read_process_zone() {
     return changes;
 #endif
   }
-  if (tz != nullptr && read_as_rule_only(name)) {
+  if (read_as_rule_only(name)) {
     const std::optional<ZoneRule> rule = parse_zone_rule(name);
     if (rule) changes.rules.push_back(*rule);
     changes.known = rule.has_value();

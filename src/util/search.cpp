@@ -373,14 +373,15 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
 }
 
 std::size_t NeedleSet::find_first(std::string_view haystack) const {
-  return find(haystack, false);
+  return find<scan>(haystack);
 }
 
 std::size_t NeedleSet::find_first_portable(std::string_view haystack) const {
-  return find(haystack, true);
+  return find<scan_portable>(haystack);
 }
 
-std::size_t NeedleSet::find(std::string_view haystack, bool portable) const {
+template <auto Scan>
+std::size_t NeedleSet::find(std::string_view haystack) const {
   if (has_empty_) return 0;
   if (needles_.empty()) return npos;
   if (needles_.size() > kJoint) {
@@ -395,5 +396,5 @@ std::size_t NeedleSet::find(std::string_view haystack, bool portable) const {
   for (std::size_t k = 0; k < needles_.size(); ++k) text[k] = needles_[k];
   const Needles set{text.data(), probes_.data(), needles_.size(), min_length_,
                     max_offset_, has_shared_,    shared_,         shared_offset_};
-  return portable ? scan_portable(set, haystack) : scan(set, haystack);
+  return Scan(set, haystack);
 }

@@ -35,7 +35,9 @@ class NeedleSet {
   };
 
  private:
-  std::size_t find(std::string_view haystack, bool portable) const;
+  // Scan: the kernel that searches the joint set.
+  template <auto Scan>
+  std::size_t find(std::string_view haystack) const;
 
   std::vector<std::string> needles_;
   std::vector<Probe> probes_;

@@ -12,6 +12,7 @@
 #include <array>
 #include <random>
 
+#include "codex/config.h"
 #include "support/process.h"
 
 namespace {
@@ -44,8 +45,7 @@ TEST(line_reader, matches_naive_filter_across_buffer_boundaries) {
     }
     write_file(path, content);
     LineReader reader(sweep ? 64 : 64 + rng() % 200);
-    EXPECT_TRUE(reader.read_matching_lines(
-        path, kNeedles, [&](std::string_view line) { lines.emplace_back(line); }));
+    EXPECT_TRUE(reader.read_matching_lines(path, kNeedles, [&](auto l) { lines.emplace_back(l); }));
     ASSERT_EQ(lines, expected) << round;
   }
 }
@@ -78,12 +78,14 @@ TEST(line_reader, refuses_what_is_not_a_regular_file) {
   }
 }
 
-// A file that finds every descriptor taken is worth a second try, which is told afresh whatever
-// errno the failure left; a file whose start had to come from the disk asks for read-ahead.
+// A file or the Codex configuration finding every descriptor taken is worth a second try, told
+// afresh whatever errno the failure left; a file whose start came from the disk asks read-ahead.
 TEST(line_reader, tells_a_shortage_of_descriptors_and_a_start_not_in_the_page_cache) {
   TempDir dir;
   const std::string path = dir.path() + "/r.jsonl";
   write_file(path, "tok_k\n" + std::string(1 << 16, 'x') + "\n");
+  write_file(dir.path() + "/config.toml", "service_tier = \"fast\"\n");
+  bool config_unopened = false;
   LineReader reader;
   std::string lines;
   const auto read = [&] {
@@ -94,9 +96,10 @@ TEST(line_reader, tells_a_shortage_of_descriptors_and_a_start_not_in_the_page_ca
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
   const rlimit none{0, old.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
-  const bool refused = !read() && reader.out_of_descriptors();
+  const bool refused = !read() && reader.out_of_descriptors() &&
+                       !read_codex_fast_default({{}, {}, dir.path()}, &config_unopened);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &old), 0);
-  EXPECT_TRUE(refused);
+  EXPECT_TRUE(refused && config_unopened && read_codex_fast_default({{}, {}, dir.path()}));
   EXPECT_TRUE(read() && !reader.out_of_descriptors() && lines == "tok_k\n");
 #ifdef RWF_NOWAIT
   // Whether the file's first page is in the page cache, after dropping it if `drop`.
