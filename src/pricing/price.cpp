@@ -87,7 +87,7 @@ constexpr std::string_view kFastSuffix = "-fast";
 
 const PriceEntry* find_exact(std::string_view model) {
   for (const PriceEntry& entry : kCatalogue) {
-    if (entry.model.size() == model.size() && entry.model == model) return &entry;
+    if (entry.model == model) return &entry;
   }
   return nullptr;
 }
@@ -112,12 +112,10 @@ const PriceEntry* find_price(std::string_view lowered_id, std::int64_t event_tim
   }
   const PriceEntry* longest = nullptr;
   for (const PriceEntry& entry : kCatalogue) {
-    if (entry.model.size() > lowered_id.size()) continue;
-    if (longest != nullptr && entry.model.size() < longest->model.size()) continue;
-    // The row's last byte rules out nearly every row before a full comparison is spent on it.
-    const std::size_t size = entry.model.size();
-    if (size != 0 && lowered_id[size - 1] != entry.model[size - 1]) continue;
-    if (lowered_id.starts_with(entry.model)) longest = &entry;
+    if (lowered_id.starts_with(entry.model) &&
+        (longest == nullptr || entry.model.size() > longest->model.size())) {
+      longest = &entry;
+    }
   }
   return longest;
 }
