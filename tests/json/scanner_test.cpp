@@ -93,7 +93,7 @@ TEST(json_scanner, read_string_decodes_escapes_surrogates_and_rejects_bad_text) 
       {R"("\u0009\u007F\u0080\u07ff\u0800\uFFFF")", "\t\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF", 38},
       {R"("\uD800\uDC00\udbff\udfff\uaAfF")", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEA\xAB\xBF", 32},
       {R"("\udbff\ue000\udfff\ud7ff")", "\xEE\x80\x80\xED\x9F\xBF", 26}, {R"("\u004/")", {}, 3},
-      {R"("\udc00x")", "x", 9}, {R"("\ud800ABdc00")", "ABdc00", 14},
+      {R"("\udc00x")", "x", 9}, {R"("\ud800ABdc00")", "ABdc00", 14}, {"\"\xF5\x80\x80\x80\"", {}, 6},
       {R"("\u:000")", {}, 3}, {R"("\u00`0")", {}, 3}, {R"("\u00g0")", {}, 3}, {R"("\u@000")", {}, 3},
       {R"("\uG000")", {}, 3}, {R"("\u0041)", {}, 7}, {R"("\u004)", {}, 3}, {R"("\)", {}, 2},
       {R"("a\q")", {}, 4}, {"\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\\n\xC3\xA9\"",
