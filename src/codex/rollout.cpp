@@ -16,8 +16,6 @@ namespace {
 constexpr std::string_view kRolloutNeedleTails[] = {
     "token_count\"", "urn_context\"", "ngs_applied\"", "ession_meta\"", "review_mode\""};
 
-// Needles are at least this long, so a shorter line cannot be a record of interest.
-constexpr std::size_t kMinimumLineBytes = 13;
 // A report at most this long after the reference time of an open meta window is a replay.
 constexpr std::int64_t kMetaWindowMs = 1000;
 
@@ -255,9 +253,7 @@ ReportState read_rollout_file(const std::string& path, const RunOptions& options
   // holds one of the needles themselves unless a rare near miss; those are weeded out here.
   static const NeedleSet needles(kRolloutNeedles);
   reader.read_matching_lines(path, kRolloutNeedleTails, [&](std::string_view line) {
-    if (line.size() < kMinimumLineBytes || needles.find_first(line) == std::string_view::npos) {
-      return;
-    }
+    if (needles.find_first(line) == std::string_view::npos) return;
     if (std::optional<UsageEvent> event = read_rollout_line(state, line)) {
       add_event(report, options, std::move(*event));
     }
