@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 #include "pricing/price.h"
 
@@ -18,9 +19,10 @@ std::uint64_t context_hash(const EventContext& c) {
   return hash_bytes(std::string_view(bytes, sizeof bytes));
 }
 
+// Everything but the base instant, which only stores the events' times compactly.
 bool same_context(const EventContext& a, const EventContext& b) {
-  return a.day_key == b.day_key && a.month_key == b.month_key && a.session_id == b.session_id &&
-         a.project == b.project && a.model == b.model && a.price == b.price;
+  return std::tie(a.day_key, a.month_key, a.session_id, a.project, a.model, a.price) ==
+         std::tie(b.day_key, b.month_key, b.session_id, b.project, b.model, b.price);
 }
 
 }  // namespace
@@ -60,9 +62,9 @@ std::uint32_t FileUsage::context_for(const EventTexts& t, const PriceEntry* pric
   // Lines of a file mostly share their context with the line before; the day names the month.
   if (last_context_ < contexts.size()) {
     const EventContext& last = contexts[last_context_];
-    if (last.price == price && texts.at(last.model) == t.model &&
-        texts.at(last.day_key) == t.day_key && texts.at(last.session_id) == t.session_id &&
-        texts.at(last.project) == t.project) {
+    if (std::tuple(last.price, texts.at(last.model), texts.at(last.day_key),
+                   texts.at(last.session_id), texts.at(last.project)) ==
+        std::tuple(price, t.model, t.day_key, t.session_id, t.project)) {
       return last_context_;
     }
   }
