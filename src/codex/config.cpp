@@ -65,13 +65,10 @@ bool fast_default_from_config_text(std::string_view text) {
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
-    start = next;
-    if (next != end && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-
-    // Not TOML: a '#' ends the line even inside quotes.
+    start = end + 1;
+    // Not TOML: a '#' ends the line even inside quotes. A CR before the LF goes with the trim.
     line = trim_unicode_space(line.substr(0, line.find('#')));
     if (line.starts_with('[')) return false;  // a table header: the top level is over
     const std::size_t equals = line.find('=');

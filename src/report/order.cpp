@@ -2,6 +2,7 @@
 #include "report/order.h"
 
 #include <algorithm>
+#include <tuple>
 
 std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportView view) {
   std::vector<const ReportGroup*> ordered;
@@ -10,9 +11,9 @@ std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportVie
 
   // Keys are unique, so both orders are total and the hash map's order never shows.
   if (view == ReportView::session) {
+    // Latest first, then by key.
     std::sort(ordered.begin(), ordered.end(), [](const ReportGroup* a, const ReportGroup* b) {
-      if (a->last_active_ms != b->last_active_ms) return a->last_active_ms > b->last_active_ms;
-      return a->key < b->key;
+      return std::tie(b->last_active_ms, a->key) < std::tie(a->last_active_ms, b->key);
     });
   } else {
     std::sort(ordered.begin(), ordered.end(),
