@@ -105,10 +105,7 @@ const ZoneFileSpec kMinutesApart = {
     "",
     0};
 
-ZoneFileSpec with(ZoneFileSpec spec, auto change) {
-  change(spec);
-  return spec;
-}
+const auto with = [](ZoneFileSpec spec, auto change) { return change(spec), spec; };
 
 // Daylight saving in both hemispheres, negative and at local midnight, half- and quarter-hour
 // offsets, a skipped day, and rules that change twice a day, for half an hour or for one second.
