@@ -362,13 +362,12 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
     min_length_ = needles_.size() == 1 ? needle.size() : std::min(min_length_, needle.size());
     max_offset_ = std::max(max_offset_, max_offset_of(probes_.back()));
   }
-  if (needles_.size() <= kJoint) {
-    if (const auto shared = shared_byte(needles_, min_length_)) {
-      has_shared_ = true;
-      shared_ = shared->first;
-      shared_offset_ = shared->second;
-      max_offset_ = std::max(max_offset_, shared_offset_);
-    }
+  // Only the joint search uses it; a larger set pays the small cost of finding it for nothing.
+  if (const auto shared = shared_byte(needles_, min_length_)) {
+    has_shared_ = true;
+    shared_ = shared->first;
+    shared_offset_ = shared->second;
+    max_offset_ = std::max(max_offset_, shared_offset_);
   }
 }
 
