@@ -58,9 +58,9 @@ class DirectoryOpener {
   }
 
  private:
-  // Where the name of `path` starts when the anchor is its parent, else npos. No anchor means
-  // an empty anchor path, which no path this long has for a parent.
+  // Where the name of `path` starts when the anchor is its parent, else npos.
   std::size_t child_of_anchor(const std::string& path) const {
+    if (anchor_path_.empty()) return std::string::npos;  // no anchor
     const std::size_t slash = path.rfind('/');
     if (slash != anchor_path_.size() || path.compare(0, slash, anchor_path_) != 0) {
       return std::string::npos;
