@@ -27,22 +27,26 @@ bool is_alpha(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// "<+0330>" or at least three letters; the libraries agree on nothing wider.
-bool read_name(std::string_view& text) {
-  std::size_t length = 0;
+// The length of the "<+0330>" or the three letters or more that `text` starts with, else 0; the
+// libraries agree on nothing wider.
+std::size_t name_length(std::string_view text) {
   if (!text.empty() && text.front() == '<') {
     const std::size_t close = text.find('>');
-    if (close == std::string_view::npos || close < 4) return false;
+    if (close == std::string_view::npos || close < 4) return 0;
     for (const char c : text.substr(1, close - 1)) {
-      if (!is_alpha(c) && !is_ascii_digit(c) && c != '+' && c != '-') return false;
+      if (!is_alpha(c) && !is_ascii_digit(c) && c != '+' && c != '-') return 0;
     }
-    length = close + 1;
-  } else {
-    while (length < text.size() && is_alpha(text[length])) ++length;
-    if (length < 3) return false;
+    return close + 1;
   }
+  std::size_t length = 0;
+  while (length < text.size() && is_alpha(text[length])) ++length;
+  return length < 3 ? 0 : length;
+}
+
+bool read_name(std::string_view& text) {
+  const std::size_t length = name_length(text);
   text.remove_prefix(length);
-  return true;
+  return length != 0;
 }
 
 // [+-]h[:mm[:ss]] in seconds, signed as written. glibc caps an offset's hours at 24 where the

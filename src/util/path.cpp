@@ -48,7 +48,7 @@ std::string normalized_path(std::string_view path) {
   if (absolute) out.push_back('/');
   bool first = true;
   std::size_t i = 0;
-  while (i < path.size()) {
+  while (true) {
     while (i < path.size() && path[i] == '/') ++i;
     if (i == path.size()) break;
     std::size_t end = path.find('/', i);

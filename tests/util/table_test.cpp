@@ -41,7 +41,7 @@ TEST(text, trims_exactly_the_unicode_white_space_at_either_end) {
   }
   EXPECT_EQ(trim_unicode_space(" \u3000 "), "");
   // Bytes that are not UTF-8 end the trimming from the back; they are never cut.
-  for (const char* bytes : {"a \xff", "a \xe3\x80", "\x80\x80\x80\x80", "a\xf0\x9f\x98"}) {
+  for (const char* bytes : {"a \xff", "a \xe3\x80", "\x80\x80\x80\x80", "a\xf0\x9f\x98", "\x80"}) {
     EXPECT_EQ(trim_trailing_unicode_space(std::string(bytes) + "\u3000 "), bytes);
   }
 }
