@@ -1,6 +1,7 @@
 // Hashing of byte strings and the open-addressing index behind the de-duplication.
 #include "claude/key_index.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -62,7 +63,7 @@ void KeyIndex::insert(std::uint64_t hash, std::uint32_t id) {
 void KeyIndex::reserve(std::size_t count) {
   std::size_t slots = 16;
   while (count * 4 > slots * 3) slots *= 2;
-  if (slots > slots_.size()) rehash(slots);
+  rehash(std::max(slots, slots_.size()));  // never smaller; called before the keys go in
 }
 
 void KeyIndex::rehash(std::size_t slot_count) {

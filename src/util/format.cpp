@@ -153,7 +153,7 @@ std::string format_fixed_exact(double x, int decimals) {
     const bool half = bit(shift - 1);
     bool below_half = false;
     for (std::size_t at = 0; at + 1 < shift && !below_half; ++at) below_half = bit(at);
-    std::vector<std::uint32_t> quotient(n.size() > shift / 32 ? n.size() - shift / 32 : 0, 0);
+    std::vector<std::uint32_t> quotient(n.size() - std::min(n.size(), shift / 32), 0);
     for (std::size_t i = 0; i < quotient.size(); ++i) {
       const std::size_t from = i + shift / 32;
       const unsigned offset = shift % 32;
