@@ -25,12 +25,9 @@ std::uint64_t message_id_hash(std::string_view id) {
   };
   std::size_t at = 0;
   for (; at + 8 <= id.size(); at += 8) mix(load_little_endian(id.data() + at));
-  if (const std::size_t rest = id.size() - at; rest > 0 && id.size() >= 8) {
-    // The last eight bytes, without those already mixed in.
-    mix(load_little_endian(id.data() + id.size() - 8) >> (8 * (8 - rest)));
-  } else if (rest > 0) {
+  if (at < id.size()) {
     std::uint64_t word = 0;
-    for (std::size_t b = 0; b < rest; ++b) {
+    for (std::size_t b = 0; at + b < id.size(); ++b) {
       word |= std::uint64_t{static_cast<unsigned char>(id[at + b])} << (8 * b);
     }
     mix(word);

@@ -23,8 +23,8 @@ std::vector<const ReportGroup*> order_groups(const ReportState& state, ReportVie
 }
 
 std::size_t shown_group_count(std::size_t total, ReportView view, bool show_all) {
-  if (view != ReportView::session || show_all || total <= kSessionLimit) return total;
-  return kSessionLimit;
+  if (view != ReportView::session || show_all) return total;
+  return std::min(total, kSessionLimit);
 }
 
 ViewTotals view_totals(std::span<const ReportGroup* const> groups) {

@@ -293,23 +293,6 @@ std::size_t max_offset_of(const Probe& probe) {
   return std::max(probe.first_offset, probe.second_offset);
 }
 
-// The rarest byte that every needle has at one offset, for a set of two needles or more.
-std::optional<std::pair<unsigned char, std::size_t>> shared_byte(
-    std::span<const std::string> needles, std::size_t min_length) {
-  if (needles.size() < 2) return std::nullopt;
-  std::optional<std::pair<unsigned char, std::size_t>> best;
-  for (std::size_t offset = 0; offset < min_length; ++offset) {
-    const auto byte = static_cast<unsigned char>(needles[0][offset]);
-    const bool everywhere = std::all_of(needles.begin(), needles.end(), [&](const std::string& n) {
-      return static_cast<unsigned char>(n[offset]) == byte;
-    });
-    if (everywhere && (!best || kByteFrequency[byte] < kByteFrequency[best->first])) {
-      best = std::pair{byte, offset};
-    }
-  }
-  return best;
-}
-
 }  // namespace
 
 // The two rarest bytes of the needle at distinct offsets, so that a candidate position is one
@@ -339,6 +322,22 @@ NeedleSet::Probe probe_of(std::string_view needle) {
   return probe;
 }
 
+std::optional<std::pair<unsigned char, std::size_t>> shared_byte(
+    std::span<const std::string> needles) {
+  if (needles.size() < 2) return std::nullopt;
+  std::optional<std::pair<unsigned char, std::size_t>> best;
+  for (std::size_t offset = 0; offset < needles[0].size(); ++offset) {
+    const auto byte = static_cast<unsigned char>(needles[0][offset]);
+    const bool everywhere = std::all_of(needles.begin(), needles.end(), [&](const std::string& n) {
+      return offset < n.size() && static_cast<unsigned char>(n[offset]) == byte;
+    });
+    if (everywhere && (!best || kByteFrequency[byte] < kByteFrequency[best->first])) {
+      best = std::pair{byte, offset};
+    }
+  }
+  return best;
+}
+
 std::size_t find_substring(std::string_view haystack, std::string_view needle) {
   if (needle.empty()) return 0;
   if (needle.size() > haystack.size()) return npos;
@@ -363,7 +362,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
     max_offset_ = std::max(max_offset_, max_offset_of(probes_.back()));
   }
   // Only the joint search uses it; a larger set pays the small cost of finding it for nothing.
-  if (const auto shared = shared_byte(needles_, min_length_)) {
+  if (const auto shared = shared_byte(needles_)) {
     has_shared_ = true;
     shared_ = shared->first;
     shared_offset_ = shared->second;

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 /// The first position of `needle` in `haystack`, or npos. An empty needle is found at 0.
@@ -52,3 +54,9 @@ class NeedleSet {
 /// The two bytes of a non-empty `needle` that a search compares first: its rarest in agent logs,
 /// at two offsets (the same one for a needle of one byte).
 NeedleSet::Probe probe_of(std::string_view needle);
+
+/// For a set of two needles or more, the byte that all of them have at one offset, the rarest in
+/// agent logs (the first among equals), with that offset; a block of text without it there holds
+/// no start of any needle.
+std::optional<std::pair<unsigned char, std::size_t>> shared_byte(
+    std::span<const std::string> needles);

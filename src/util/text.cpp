@@ -33,7 +33,7 @@ bool is_valid_utf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
-  while (i < n) {
+  while (true) {
     // ASCII runs dominate real logs: test eight bytes at a time.
     while (i + 8 <= n) {
       std::uint64_t word;
@@ -41,7 +41,7 @@ bool is_valid_utf8(std::string_view bytes) {
       if (word & 0x8080808080808080ULL) break;
       i += 8;
     }
-    if (i >= n) break;
+    if (i >= n) return true;
     const unsigned char c = p[i];
     if (c < 0x80) {
       ++i;
@@ -69,7 +69,6 @@ bool is_valid_utf8(std::string_view bytes) {
     }
     i += len;
   }
-  return true;
 }
 
 std::string_view trim_unicode_space(std::string_view text) {

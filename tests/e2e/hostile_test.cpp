@@ -274,7 +274,8 @@ TEST_F(hostile, resource_limits_and_output_faults) {
                        "\"sessionId\":\"s-" + std::to_string(n) + "\",\"cwd\"");
   for (int n = 0; n < 8; ++n) write_file(claude("-w-x/" + std::to_string(n) + ".jsonl"), logs[n]);
   write_file(codex(1), context("x-many") + report(totals(30, 10, 45)));
-  chmod(h.c_str(), 0755);  // for the unprivileged user
+  chmod(h.c_str(), 0755);  // for the unprivileged user, who may not list this one
+  mkdir(claude("-w-x/locked").c_str(), 0);
   const std::string out = h + "/out.txt";
   write_file(out, "");
   RunSpec session = spec_for({"session", "--json"});

@@ -144,6 +144,7 @@ const FileCase kFiles[] = {
     {with(kMinutesApart, [](auto& s) { std::swap(s.times[0], s.times[1]); }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.leap_count = 1; }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), true, 0},
+    {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), false, 20},
     {with(kMinutesApart, [](auto& s) { s.version = '\0', s.leap_count = 1; }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100"; }), false, 0},
 };

@@ -68,6 +68,21 @@ TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
   }
 }
 
+// Among the bytes all needles share at one offset, the rarest, the first among equals; none for a
+// single needle or none shared.
+TEST(util_search, prefilters_a_set_by_its_rarest_shared_byte) {
+  using Shared = std::optional<std::pair<unsigned char, std::size_t>>;
+  const std::pair<std::vector<std::string>, Shared> cases[] = {
+      {{"token_count\"", "urn_context\"", "ngs_applied\""}, {{'"', 11}}},
+      {{"ab", "cb"}, {{'b', 1}}},
+      {{"xQyz", "zQy"}, {{'Q', 1}}},
+      {{"QaQ", "QbQ"}, {{'Q', 0}}},
+      {{"ab", "ba"}, std::nullopt},
+      {{"QQ"}, std::nullopt},
+      {{std::string("x\0", 2), "y"}, std::nullopt}};
+  for (const auto& [needles, shared] : cases) EXPECT_EQ(shared_byte(needles), shared) << needles[0];
+}
+
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
     !defined(METERLY_NO_AVX2)
 // The wide kernels run exactly where the processor and the system allow them; the compiler's
