@@ -166,6 +166,14 @@ const char* find_string_end_blocks(const char* p, const char* end) {
 #endif
 }
 
+const char* find_string_end_blocks_without_avx2(const char* p, const char* end) {
+#ifdef METERLY_BYTES16
+  return string_end_vector(p, end);
+#else
+  return find_string_end_bytewise(p, end);
+#endif
+}
+
 const char* find_quote_or_backslash_blocks(const char* p, const char* end) {
 #ifdef METERLY_BYTES16
   const Bytes16 quote = splat16('"');

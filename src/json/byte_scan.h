@@ -24,6 +24,8 @@ const char* find_string_end_bytewise(const char* p, const char* end);
 
 /// As find_string_end, for the bytes at `p` that the inline fast path left undecided.
 const char* find_string_end_blocks(const char* p, const char* end);
+/// find_string_end_blocks as processors without AVX2 run it: the same answer, more slowly.
+const char* find_string_end_blocks_without_avx2(const char* p, const char* end);
 
 /// As find_quote_or_backslash, for the bytes at `p` that the inline fast path left undecided.
 const char* find_quote_or_backslash_blocks(const char* p, const char* end);

@@ -52,7 +52,7 @@ class PriceRows {
  private:
   struct Known {
     std::string model;
-    bool late = false;  // the instant is on or after the catalogue's one change of rows
+    bool late;  // the instant is on or after the catalogue's one change of rows
     const PriceEntry* row = nullptr;
   };
   std::vector<Known> known_;

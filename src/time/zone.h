@@ -71,5 +71,9 @@ ChangeFreeStretch change_free_stretch(const ZoneChanges& changes, std::int64_t s
 /// About ±70 million years, where every year's first second fits comfortably in 64 bits.
 inline constexpr std::int64_t kZoneReach = std::int64_t{1} << 51;
 
+/// Whether musl reads a TZ value as a rule and never as a file name: unless it starts with ':' or
+/// has a '/' before any ','. Other libraries look for a file first.
+bool musl_reads_as_rule_only(std::string_view tz);
+
 /// The changes of the zone the C library uses for this process, from TZ and the zone files.
 ZoneChanges load_process_zone();

@@ -21,9 +21,7 @@ enum class ZoneFile { absent, read, unknown };
 
 struct Descriptor {
   int fd;
-  ~Descriptor() {
-    if (fd >= 0) close(fd);
-  }
+  ~Descriptor() { close(fd); }  // -1 included: close fails harmlessly
 };
 
 // The directories the C library looks in for a zone file, in its order.
@@ -40,12 +38,9 @@ std::vector<std::string> zone_directories() {
 #endif
 }
 
-// musl reads a TZ value as a rule, and never as a file name, unless it starts with ':' or has a
-// '/' before any ','.
 bool read_as_rule_only(std::string_view tz) {
 #if defined(__linux__) && !defined(__GLIBC__)
-  const std::size_t slash = tz.find('/');
-  return !tz.starts_with(':') && (slash == std::string_view::npos || tz.find(',') < slash);
+  return musl_reads_as_rule_only(tz);
 #else
   (void)tz;
   return false;
@@ -128,6 +123,11 @@ ZoneChanges read_process_zone() {
 }
 
 }  // namespace
+
+bool musl_reads_as_rule_only(std::string_view tz) {
+  const std::size_t slash = tz.find('/');
+  return !tz.starts_with(':') && (slash == std::string_view::npos || tz.find(',') < slash);
+}
 
 ZoneChanges load_process_zone() {
   ZoneChanges changes = read_process_zone();

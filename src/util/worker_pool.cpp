@@ -119,7 +119,7 @@ void WorkerPool::parallel_for(std::size_t count, const Body& body) {
   std::vector<std::thread> threads;
   for (unsigned w = 1; w < wanted && start_thread(threads, [&work, w] { work(w); }); ++w) {
   }
-  if (count > 0) work(0);
+  work(0);
   for (std::thread& thread : threads) thread.join();
 }
 

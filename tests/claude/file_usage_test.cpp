@@ -43,12 +43,9 @@ TEST(file_usage, held_events_come_back_whole_and_contexts_are_made_once) {
     ASSERT_EQ(file.texts.intern(std::to_string(n % 1000)), base + n % 1000) << n;
 }
 
-// Ids hash alike on every platform, so builds agree on which answers are copies even on a
-// collision: whole words, a short id, and a tail shorter than a word.
+// Ids hash alike on every platform, so builds agree on which answers are copies.
 TEST(file_usage, message_ids_hash_alike_everywhere) {
-  const std::pair<std::string_view, std::uint64_t> cases[] = {
-      {"msg_01", 0x932986e2b3a665c0},
-      {"msg_01ABCDEFGHIJ", 0x2f9631e5b4148647},
-      {"msg_01XFDUDYJgAACzvnptvVoYEL", 0x2c08b0e65a1a649}};
-  for (const auto& [id, hash] : cases) EXPECT_EQ(message_id_hash(id), hash) << id;
+  EXPECT_EQ(message_id_hash("msg_01"), 0x932986e2b3a665c0u);
+  EXPECT_EQ(message_id_hash("msg_01ABCDEFGHIJ"), 0x2f9631e5b4148647u);
+  EXPECT_EQ(message_id_hash("msg_01XFDUDYJgAACzvnptvVoYEL"), 0x2c08b0e65a1a649u);
 }

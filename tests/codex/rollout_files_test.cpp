@@ -4,16 +4,13 @@
 
 // Keys of the names discovery finds are pinned by the codex_session_keys end-to-end case; here,
 // names that are not UTF-8 and paths that no walk yields.
-TEST(rollout_files, session_key_is_the_trailing_uuid_else_the_stem) {
+TEST(rollout_files, session_key_and_order) {
   // clang-format off
   const std::pair<std::string, std::string> cases[] = {
       {"/h/bad\xff-0199a2b3-c4d5-7e6f-8a9b-0c1d2e3f4a5b.jsonl", ""}, {"/h/s.v.jsonl/./", "s.v"},
       {"/h/.jsonl", ".jsonl"}, {"..", ".."}, {"/", ""}, {".", ""}, {"a/.", "a"}};
   // clang-format on
   for (const auto& [path, key] : cases) EXPECT_EQ(file_session_key(path), key) << path;
-}
-
-TEST(rollout_files, order_sorts_by_components_and_keeps_the_first_file_of_a_session) {
   using Paths = std::vector<std::string>;
   // A separator ends a component, so a/b sorts before a-b, whichever comes first.
   for (const Paths& paths :

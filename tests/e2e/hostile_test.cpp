@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -65,7 +64,7 @@ class hostile : public testing::Test {
   std::string codex(int n) { return h + "/.codex/sessions/r-" + std::to_string(n) + ".jsonl"; }
 
   // Runs the daily JSON report, whose groups must be the baseline's and `want`, and the session
-  // table, which prints them through other code; each prints its wall time and peak memory.
+  // table, which prints them through other code; each within its memory bound.
   void check(Rows want, long rss_kib = 64 * 1024) {
     static const std::regex kGroup(
         R"re("period": "2025-04-01",\n.*"agent": "(.*)",\n.*"project": "(.*)",\n.*"models": \["(.*)"\],\n.*"input": (\d+),\n.*"output": (\d+),\n.*"cache": (\d+),)re");
@@ -80,8 +79,6 @@ class hostile : public testing::Test {
       const std::string name =
           testing::UnitTest::GetInstance()->current_test_info()->name() + (" " + args[0]);
       const ProcessResult r = run_meterly(spec_for(args));
-      std::printf("[ hostile  ] %-40s %7.3f s %8.1f MiB peak\n", name.c_str(), r.wall_seconds,
-                  static_cast<double>(r.peak_rss_kib) / 1024.0);
       EXPECT_EQ(r.status, 0) << name << (r.status == 128 + 9 ? ": hung" : "") << r.err;
       EXPECT_EQ(r.err, "") << name;
       EXPECT_LT(r.peak_rss_kib, rss_kib) << name;

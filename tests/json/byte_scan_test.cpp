@@ -25,6 +25,7 @@ TEST(json_byte_scan, agrees_with_a_byte_by_byte_scan_from_every_start) {
       const std::size_t special = std::min(text.find_first_of("\"\\", at), text.size());
       ASSERT_EQ(find_string_end(begin + at, end), begin + close) << "from " << at << " in " << text;
       ASSERT_EQ(find_string_end_bytewise(begin + at, end), begin + close) << at;
+      ASSERT_EQ(find_string_end_blocks_without_avx2(begin + at, end), begin + close) << at;
       ASSERT_EQ(find_quote_or_backslash(begin + at, end), begin + special) << at;
     }
   }

@@ -47,7 +47,7 @@ TEST(discovery, extension_rule_links_and_walk_order) {
   EXPECT_EQ(relative(collect_jsonl_files(tree), tree), expected);
 }
 
-TEST(discovery, candidate_roots_in_order_each_walked_once) {
+TEST(discovery, candidate_roots_in_order_each_walked_once_by_their_components) {
   TempDir dir;
   const std::string& base = dir.path();
   for (const char* file : {"/a/projects/1.jsonl", "/b/projects/2.jsonl", "/projects/p.jsonl",
@@ -75,9 +75,7 @@ TEST(discovery, candidate_roots_in_order_each_walked_once) {
             (Files{"home/.claude/projects/3.jsonl", "home/.config/claude/projects/4.jsonl"}));
   fs::current_path(saved);
   EXPECT_TRUE(find_claude_files(Environment{}).empty() && find_codex_files(Environment{}).empty());
-}
-
-TEST(discovery, normalized_path_keeps_components_only) {
+  // Spellings of one root are told apart by their components only.
   // clang-format off
   const std::pair<std::string_view, std::string_view> cases[] = {{"", ""}, {"/", "/"}, {".", "."},
       {"a//b/", "a/b"}, {"./a/./b/.", "./a/b"}, {"/./a", "/a"}, {"//a///b", "/a/b"}, {"../a", "../a"},

@@ -181,8 +181,6 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
   rusage usage{};
   while (wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
   }
-  result.wall_seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   result.peak_rss_kib = usage.ru_maxrss;
 #ifdef __APPLE__
   result.peak_rss_kib /= 1024;  // bytes there, KiB everywhere else

@@ -26,7 +26,6 @@ struct ProcessResult {
   std::string err;
   int status = -1;        // exit status, or 128 + signal
   long peak_rss_kib = 0;  // the child's own peak resident memory, as the kernel counted it
-  double wall_seconds = 0;
 };
 
 /// How to start the program under test.

@@ -322,6 +322,9 @@ TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
   for (std::string text; faults >> text;) {
     EXPECT_EQ(describe(parse_zone_rule(text)), "none") << text;
   }
+  // Where musl takes a value as a rule without looking for a file of that name, and where not.
+  for (const char* tz : {"UTC", "A,B/C"}) EXPECT_TRUE(musl_reads_as_rule_only(tz)) << tz;
+  for (const char* tz : {":UTC", "Europe/Paris"}) EXPECT_FALSE(musl_reads_as_rule_only(tz)) << tz;
 }
 
 }  // namespace

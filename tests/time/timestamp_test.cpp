@@ -9,12 +9,6 @@
 
 #include "time/calendar.h"
 
-static ZoneChanges use_zone(const char* zone) {
-  setenv("TZ", zone, 1);
-  tzset();
-  return load_process_zone();
-}
-
 // The day keys and instants of every accepted form are pinned by the timestamp_forms end-to-end
 // cases; here, instants before year 1000, which reports print as null, and what is refused.
 TEST(timestamp, reads_far_years_and_refuses_what_is_not_a_clock_time) {
@@ -33,7 +27,9 @@ TEST(timestamp, reads_far_years_and_refuses_what_is_not_a_clock_time) {
 }
 
 TEST(timestamp, local_date_falls_back_to_the_utc_date_when_the_c_library_fails) {
-  const ZoneChanges zone = use_zone("America/New_York");
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  const ZoneChanges zone = load_process_zone();
   const std::int64_t far = std::int64_t{1} << 60;  // beyond the years of a struct tm
   LocalCalendar calendar(zone);
   EXPECT_EQ(local_date(far), civil_from_days(far / 86400));

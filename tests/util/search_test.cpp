@@ -53,11 +53,17 @@ TEST(util_search, agrees_with_string_view_find) {
 }
 
 // A search looks first for a needle's bytes that are rarest in agent logs: control bytes, then
-// UTF-8 bytes, then ASCII from the rarest; among equals the first, at two distinct offsets.
-TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
+// UTF-8 bytes, then ASCII from the rarest; among equals the first, at two distinct offsets. A set
+// is prefiltered by the rarest byte that all its needles share at one offset, if any.
+TEST(util_search, probes_needles_and_sets_at_their_rarest_bytes) {
+  using Shared = std::optional<std::pair<unsigned char, std::size_t>>;
   // clang-format off
   const std::tuple<std::string_view, std::uint32_t, std::uint32_t> cases[] = {{"x", 0, 0},
       {"eeeeeeeQeeee", 7, 0}, {"\x80\x01z", 1, 0}, {"e\xc3\xa9", 1, 2}, {"\"input_tokens\"", 9, 6}};
+  const std::pair<std::vector<std::string>, Shared> sets[] = {
+      {{"token_count\"", "urn_context\"", "ngs_applied\""}, {{'"', 11}}}, {{"ab", "cb"}, {{'b', 1}}},
+      {{"xQyz", "zQy"}, {{'Q', 1}}}, {{"QaQ", "QbQ"}, {{'Q', 0}}}, {{"ab", "ba"}, std::nullopt},
+      {{"QQ"}, std::nullopt}, {{std::string("x\0", 2), "y"}, std::nullopt}};
   // clang-format on
   for (const auto& [needle, first, second] : cases) {
     const NeedleSet::Probe probe = probe_of(needle);
@@ -66,21 +72,7 @@ TEST(util_search, probes_a_needle_at_its_two_rarest_bytes) {
                          static_cast<unsigned char>(needle[second])))
         << needle;
   }
-}
-
-// Among the bytes all needles share at one offset, the rarest, the first among equals; none for a
-// single needle or none shared.
-TEST(util_search, prefilters_a_set_by_its_rarest_shared_byte) {
-  using Shared = std::optional<std::pair<unsigned char, std::size_t>>;
-  const std::pair<std::vector<std::string>, Shared> cases[] = {
-      {{"token_count\"", "urn_context\"", "ngs_applied\""}, {{'"', 11}}},
-      {{"ab", "cb"}, {{'b', 1}}},
-      {{"xQyz", "zQy"}, {{'Q', 1}}},
-      {{"QaQ", "QbQ"}, {{'Q', 0}}},
-      {{"ab", "ba"}, std::nullopt},
-      {{"QQ"}, std::nullopt},
-      {{std::string("x\0", 2), "y"}, std::nullopt}};
-  for (const auto& [needles, shared] : cases) EXPECT_EQ(shared_byte(needles), shared) << needles[0];
+  for (const auto& [needles, shared] : sets) EXPECT_EQ(shared_byte(needles), shared) << needles[0];
 }
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \

@@ -13,14 +13,19 @@
 
 #include "support/process.h"
 
-TEST(worker_pool, runs_every_index_once_on_a_valid_worker_across_repeated_loops) {
+TEST(worker_pool, runs_every_index_once_on_a_valid_worker_busy_once_across_repeated_loops) {
   for (const unsigned asked : {0u, 1u, 2u, 5u}) {
     WorkerPool pool(asked);
     const unsigned workers = std::max(asked, 1u);  // never none
     EXPECT_EQ(pool.size(), workers);
     for (const std::size_t count : {0u, 1u, 3u, 1000u}) {
       std::vector<std::atomic<int>> hits(count);
-      pool.parallel_for(count, [&](std::size_t i, unsigned w) { hits[i] += w < workers ? 1 : 9; });
+      std::atomic<bool> busy[5] = {};
+      pool.parallel_for(count, [&](std::size_t i, unsigned w) {
+        const bool alone = w < workers && !busy[w].exchange(true);
+        usleep(10);
+        hits[i] += alone ? (busy[w] = false, 1) : 9;
+      });
       for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(hits[i].load(), 1) << i;
     }
   }
