@@ -34,17 +34,12 @@ std::optional<std::string> read_regular_file(const std::string& path, bool* unop
     while (true) {
       text->resize(length + room);
       const ssize_t n = retry_interrupted([&] { return read(fd, text->data() + length, room); });
-      if (n > 0) {
-        length += static_cast<std::size_t>(n);
-        room = std::max<std::size_t>(room, 16384);
-      } else if (n == 0) {
-        text->resize(length);
-        break;
-      } else {
-        text.reset();
-        break;
-      }
+      if (n < 0) text.reset();  // a read error leaves no text
+      if (n <= 0) break;
+      length += static_cast<std::size_t>(n);
+      room = std::max<std::size_t>(room, 16384);
     }
+    if (text) text->resize(length);
   }
   close(fd);
   return text;
