@@ -262,9 +262,9 @@ int open_regular_file(const std::string& path, std::uint64_t& size) {
     errno = EINVAL;
     return -1;
   }
-  // Only the open needed it: reads of a regular file should block, never fail with EAGAIN.
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // Only the open needed it: reads of a regular file should block, never fail with EAGAIN. The
+  // other status flags that F_SETFL sets were never set.
+  ::fcntl(fd, F_SETFL, 0);
   size = static_cast<std::uint64_t>(st.st_size);  // never negative for a regular file
   return fd;
 }
