@@ -12,6 +12,13 @@
 #include "time/timestamp.h"
 #include "util/integer.h"
 
+// macOS before 13.3 has no std::to_chars for floating point.
+#if defined(__ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__)
+#if __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ < 130300
+#define METERLY_NO_FLOAT_TO_CHARS 1
+#endif
+#endif
+
 namespace {
 
 // Appends `value` zero-padded to `width` characters (at most 4 here).
@@ -101,8 +108,7 @@ std::string format_utc_timestamp(std::int64_t ms) {
 }
 
 std::string format_fixed(double x, int decimals) {
-#if defined(__ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__) && \
-    __ENVIRONMENT_MAC_OS_X_VERSION_MIN_REQUIRED__ < 130300
+#ifdef METERLY_NO_FLOAT_TO_CHARS
   return format_fixed_exact(x, decimals);
 #else
   // Libraries spell the non-finite values differently ("-nan(ind)" in libc++); one spelling.
