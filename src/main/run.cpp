@@ -32,13 +32,9 @@ std::string escape_invalid_utf8(std::string_view arg) {
   std::string out;
   std::size_t i = 0;
   while (i < arg.size()) {
-    std::size_t len = 1;
-    for (std::size_t k = 4; k >= 1; --k) {
-      if (i + k <= arg.size() && is_valid_utf8(arg.substr(i, k))) {
-        len = k;
-        break;
-      }
-    }
+    // The longest valid sequence of up to four bytes here, else one byte.
+    std::size_t len = 4;
+    while (len > 1 && (i + len > arg.size() || !is_valid_utf8(arg.substr(i, len)))) --len;
     const auto byte = static_cast<unsigned char>(arg[i]);
     if (len == 1 && byte >= 0x80) {
       static constexpr char kHex[] = "0123456789abcdef";
@@ -98,9 +94,8 @@ std::string render(const ReportState& state, const RunOptions& options, std::uin
   const std::vector<const ReportGroup*> ordered = order_groups(state, options.view);
   const bool terminal = isatty(STDOUT_FILENO) == 1;
   if (options.json) return render_json_report(ordered, options.view, terminal);
-  TableStyle style;
-  style.terminal = terminal;
-  style.colour = style.terminal && std::getenv("NO_COLOR") == nullptr;
+  const TableStyle style{.colour = terminal && std::getenv("NO_COLOR") == nullptr,
+                         .terminal = terminal};
   return render_table_report(ordered, state, options, files_scanned, elapsed_ms, style);
 }
 

@@ -13,4 +13,4 @@ std::string json_escape(std::string_view text);
 /// The whole JSON document for the ordered groups, final newline included. For a terminal,
 /// DEL, the C1 controls and the bidirectional controls are escaped as well.
 std::string render_json_report(std::span<const ReportGroup* const> ordered, ReportView view,
-                               bool terminal = false);
+                               bool terminal);

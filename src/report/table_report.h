@@ -11,10 +11,10 @@
 /// How the table is drawn on this output.
 struct TableStyle {
   /// SGR codes around the title, rules, totals and notes.
-  bool colour = false;
+  bool colour;
   /// Control characters in cells and the unpriced model list become "?", so that text from
   /// logs and directory names cannot drive the terminal.
-  bool terminal = false;
+  bool terminal;
 };
 
 /// The whole table report (title, table, notes, scan statistics), final newline included.

@@ -54,7 +54,7 @@ ZoneFile read_zone_path(const std::string& path, ZoneChanges& changes) {
   const Descriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
   if (file.fd < 0) {
     const bool missing = errno == ENOENT || errno == ENOTDIR || errno == EACCES ||
-                         errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR;
+                         errno == ENAMETOOLONG || errno == ELOOP;
     return missing ? ZoneFile::absent : ZoneFile::unknown;
   }
   struct stat info {};

@@ -75,7 +75,6 @@ TEST(discovery, candidate_roots_in_order_each_walked_once_by_their_components) {
             (Files{"home/.claude/projects/3.jsonl", "home/.config/claude/projects/4.jsonl"}));
   fs::current_path(saved);
   EXPECT_TRUE(find_claude_files(Environment{}).empty() && find_codex_files(Environment{}).empty());
-  // Spellings of one root are told apart by their components only.
   // clang-format off
   const std::pair<std::string_view, std::string_view> cases[] = {{"", ""}, {"/", "/"}, {".", "."},
       {"a//b/", "a/b"}, {"./a/./b/.", "./a/b"}, {"/./a", "/a"}, {"//a///b", "/a/b"}, {"../a", "../a"},

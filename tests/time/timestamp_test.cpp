@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <string>
 #include <utility>
 
 #include "time/calendar.h"
