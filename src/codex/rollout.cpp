@@ -39,8 +39,8 @@ class LineParser {
       : cursor_{bytes, 0}, scratch_(scratch) {}
 
   // Reads what it can; a cut or malformed line leaves the members read before the damage.
-  bool parse(RolloutLine& line) {
-    if (!begin_object(cursor_)) return false;
+  void parse(RolloutLine& line) {
+    if (!begin_object(cursor_)) return;
     while (const std::optional<std::string_view> key = next_key()) {
       if (key_is(*key, "timestamp")) {
         line.timestamp = string_value(scratch_.timestamp);
@@ -52,7 +52,6 @@ class LineParser {
         skip_value(cursor_);
       }
     }
-    return true;
   }
 
  private:
@@ -208,7 +207,8 @@ std::optional<UsageEvent> read_token_report(RolloutState& state, const RolloutLi
 
 std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_view bytes) {
   RolloutLine line;
-  if (!LineParser(bytes, state.scratch).parse(line) || !line.type) return std::nullopt;
+  LineParser(bytes, state.scratch).parse(line);
+  if (!line.type) return std::nullopt;  // not an object, or one without a type
   const std::string_view type = *line.type;
   if (type == "session_meta") {
     if (state.seen_session_meta) {
