@@ -42,11 +42,8 @@ std::uint64_t hash_bytes(std::string_view bytes, std::uint64_t seed) {
     std::memcpy(&b, p + 8, 8);
     h = mix(a ^ h ^ kPrime1, b ^ kPrime2) ^ h;
   }
-  if (n > 8) {
-    h = mix(load_tail(p, 8) ^ h ^ kPrime1, load_tail(p + 8, n - 8) ^ kPrime2) ^ h;
-  } else {
-    h = mix(load_tail(p, n) ^ h ^ kPrime1, kPrime2) ^ h;
-  }
+  const std::size_t head = std::min<std::size_t>(n, 8);
+  h = mix(load_tail(p, head) ^ h ^ kPrime1, load_tail(p + head, n - head) ^ kPrime2) ^ h;
   return mix(h ^ kPrime0, kPrime1 ^ seed);
 }
 

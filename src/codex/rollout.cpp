@@ -171,14 +171,14 @@ std::optional<UsageEvent> read_token_report(RolloutState& state, const RolloutLi
   // report of this conversation count its whole turn again.
   if (state.review_mirror) return std::nullopt;
   const std::int64_t t = time->event_time_ms;
-  if (state.meta_window_open && t - state.meta_window_ms <= kMetaWindowMs) {
+  if (state.meta_window_ms && t - *state.meta_window_ms <= kMetaWindowMs) {
     // A forked rollout replays its parent's reports right after its own session_meta; they
     // were counted in the parent's file and only set where this one starts from.
     if (line.total) state.previous_totals = line.total;
     state.meta_window_ms = t;
     return std::nullopt;
   }
-  state.meta_window_open = false;
+  state.meta_window_ms.reset();
 
   const RolloutUsage amounts = report_amounts(state, line);
   const std::uint64_t cached = std::min(amounts.input_tokens, amounts.cached_input_tokens);
@@ -214,7 +214,6 @@ std::optional<UsageEvent> read_rollout_line(RolloutState& state, std::string_vie
     if (state.seen_session_meta) {
       if (const std::optional<TimestampParts> time = line_time(line, state.calendar)) {
         state.meta_window_ms = time->event_time_ms;
-        state.meta_window_open = true;
       }
     }
     state.seen_session_meta = true;

@@ -41,9 +41,8 @@ struct RolloutState {
   /// The baseline that the next report's totals are compared with.
   std::optional<RolloutUsage> previous_totals;
   bool seen_session_meta = false;
-  /// Open after a second "session_meta": reports close behind it only move the baseline.
-  bool meta_window_open = false;
-  std::int64_t meta_window_ms = 0;
+  /// Set by a second "session_meta": reports close behind it only move the baseline.
+  std::optional<std::int64_t> meta_window_ms;
   /// A turn_context came after the latest token report. A review run inside the conversation
   /// writes one, the first perhaps just before its marker; a review by a sub-agent does not.
   bool context_since_report = false;

@@ -26,10 +26,11 @@ std::optional<LocalClock> read_local_clock(std::int64_t seconds) {
                     out.tm_hour * std::int64_t{3600} + out.tm_min * 60 + out.tm_sec};
 }
 
-// Local clock minus UTC at an instant; nothing when it is unknown or lands on a leap second.
+// Local clock minus UTC at an instant; nothing when it is unknown. A leap second, read as
+// second 60, leaves the ends of its stretch disagreeing, so the C library is asked instead.
 std::optional<std::int64_t> utc_offset(std::int64_t seconds) {
   const auto clock = read_local_clock(seconds);
-  if (!clock || clock->second_of_day >= kSecondsPerDay) return std::nullopt;
+  if (!clock) return std::nullopt;
   const std::int64_t days = days_from_civil(clock->date.year, clock->date.month, clock->date.day);
   return days * kSecondsPerDay + clock->second_of_day - seconds;
 }

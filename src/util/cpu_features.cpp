@@ -10,22 +10,22 @@
 
 namespace {
 
+constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28, kAvx2 = 1u << 5;
+
 #ifdef METERLY_CPUID
 
-// AVX2 needs both the instructions and an operating system that saves the YMM registers on a
-// context switch (XCR0 bits 1 and 2), or the first 256-bit instruction faults. cpuid and
-// xgetbv are read directly: the compiler runtime's own detector is not on every platform.
+// cpuid and xgetbv are read directly: the compiler runtime's own detector is not on every
+// platform. Leaf 7 may be read on any processor; xgetbv faults unless the OS enabled it.
 bool detect_avx2() {
+  CpuidReadings readings{__get_cpuid_max(0, nullptr), 0, 0, 0};
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid_max(0, nullptr) < 7) return false;
-  __cpuid_count(1, 0, eax, ebx, ecx, edx);
-  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
-  if ((ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx)) return false;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  if ((xcr0_low & 0x6u) != 0x6u) return false;
-  __cpuid_count(7, 0, eax, ebx, ecx, edx);
-  return (ebx & (1u << 5)) != 0;
+  __cpuid_count(1, 0, eax, ebx, readings.leaf1_ecx, edx);
+  if ((readings.leaf1_ecx & kOsxsave) != 0) {
+    unsigned xcr0_high = 0;
+    __asm__("xgetbv" : "=a"(readings.xcr0_low), "=d"(xcr0_high) : "c"(0));
+  }
+  __cpuid_count(7, 0, eax, readings.leaf7_ebx, ecx, edx);
+  return avx2_usable(readings);
 }
 
 #endif
@@ -39,6 +39,11 @@ CpuFeatures detect() {
 }
 
 }  // namespace
+
+bool avx2_usable(const CpuidReadings& readings) {
+  return readings.max_leaf >= 7 && (readings.leaf1_ecx & (kOsxsave | kAvx)) == (kOsxsave | kAvx) &&
+         (readings.xcr0_low & 0x6u) == 0x6u && (readings.leaf7_ebx & kAvx2) != 0;
+}
 
 const CpuFeatures& cpu_features() {
   static const CpuFeatures features = detect();

@@ -151,20 +151,18 @@ std::size_t scan_vector(const Needles& set, const char* hay, std::size_t size) {
     for (std::size_t k = 0; k < K; ++k) masks[k] = mask16(hit[k]);
     return true;
   };
+  // The last block overlaps the one before it: the positions in it already seen hold no start.
   const std::size_t last = size - set.max_offset - 16;
   std::array<std::uint64_t, K> masks;
-  std::size_t at = 0;
-  for (; at <= last; at += 16) {
-    if (!block_masks(at, masks)) continue;
-    if (const std::size_t found = verify_block<K>(set, masks, hay, size, at); found != npos) {
-      return found;
+  for (std::size_t at = 0;; at += 16) {
+    const std::size_t block = std::min(at, last);
+    if (block_masks(block, masks)) {
+      if (const std::size_t found = verify_block<K>(set, masks, hay, size, block); found != npos) {
+        return found;
+      }
     }
+    if (block == last) return npos;
   }
-  // One overlapping block for the rest: the positions in it already seen hold no start.
-  if (at < last + 16 && block_masks(last, masks)) {
-    return verify_block<K>(set, masks, hay, size, last);
-  }
-  return npos;
 }
 
 #ifdef METERLY_AVX2
@@ -222,21 +220,19 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
   }
   const std::size_t last = size - set.max_offset - 64;
   std::array<std::uint64_t, K> masks;
-  std::size_t at = 0;
-  for (; at <= last; at += 64) {
+  for (std::size_t at = 0;; at += 64) {
+    const std::size_t block = std::min(at, last);
     // One compare rules out most blocks before the per-needle pairs are looked at.
     std::uint64_t shared_hits = ~std::uint64_t{0};
-    if (set.has_shared && (shared_hits = avx2_shared_hits(shared_at + at, shared)) == 0) continue;
-    if (avx2_block_masks<K>(first_at, second_at, first, second, at, masks) == 0) continue;
-    for (std::size_t k = 0; k < K; ++k) masks[k] &= shared_hits;
-    if (const std::size_t found = verify_block<K>(set, masks, hay, size, at); found != npos) {
-      return found;
+    if ((!set.has_shared || (shared_hits = avx2_shared_hits(shared_at + block, shared)) != 0) &&
+        avx2_block_masks<K>(first_at, second_at, first, second, block, masks) != 0) {
+      for (std::size_t k = 0; k < K; ++k) masks[k] &= shared_hits;
+      if (const std::size_t found = verify_block<K>(set, masks, hay, size, block); found != npos) {
+        return found;
+      }
     }
+    if (block == last) return npos;
   }
-  if (at < last + 64 && avx2_block_masks<K>(first_at, second_at, first, second, last, masks) != 0) {
-    return verify_block<K>(set, masks, hay, size, last);
-  }
-  return npos;
 }
 
 #endif

@@ -144,11 +144,9 @@ ProcessResult run_program(const std::vector<std::string>& argv, const RunSpec& s
     posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
   }
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-  if (spec.stdin_closed) {
-    posix_spawn_file_actions_addclose(&actions, STDIN_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  }
+  spec.stdin_closed
+      ? posix_spawn_file_actions_addclose(&actions, STDIN_FILENO)
+      : posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults;

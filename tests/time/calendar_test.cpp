@@ -169,11 +169,7 @@ void expect_agreement(const ZoneCase& zone) {
   static std::mt19937_64 random(20250115);
   std::uniform_int_distribution<std::int64_t> step(1, 4 * 3600), near(-2 * kDay, 2 * kDay),
       anywhere(days_from_civil(-1000, 1, 1) * kDay, days_from_civil(3000, 1, 1) * kDay);
-  if (zone.name == nullptr) {
-    unsetenv("TZ");
-  } else {
-    setenv("TZ", zone.name, 1);
-  }
+  zone.name == nullptr ? unsetenv("TZ") : setenv("TZ", zone.name, 1);
   tzset();
   // Stretches checked in advance hold the changes of 2024 and 2025, not the earlier ones.
   const ZoneChanges changes = learn_process_zone(kDay100);

@@ -75,6 +75,17 @@ TEST(util_search, probes_needles_and_sets_at_their_rarest_bytes) {
   for (const auto& [needles, shared] : sets) EXPECT_EQ(shared_byte(needles), shared) << needles[0];
 }
 
+// A 256-bit instruction faults unless the processor has it and the system saves its registers.
+TEST(cpu_features, avx2_needs_the_instructions_and_the_system) {
+  constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28, kBoth = kOsxsave | kAvx;
+  const std::pair<CpuidReadings, bool> rows[] = {
+      {{7, kBoth, 6, 32}, true},     {{6, kBoth, 6, ~0u}, false}, {{13, kOsxsave, 6, 32}, false},
+      {{13, kAvx, 6, 32}, false},    {{13, kBoth, 2, 32}, false}, {{13, kBoth, 4, 32}, false},
+      {{13, kBoth, 7, ~32u}, false},
+  };
+  for (const auto& [cpu, usable] : rows) EXPECT_EQ(avx2_usable(cpu), usable) << cpu.leaf1_ecx;
+}
+
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
     !defined(METERLY_NO_AVX2)
 // The wide kernels run exactly where the processor and the system allow them; the compiler's
