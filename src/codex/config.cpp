@@ -77,8 +77,7 @@ bool fast_default_from_config_text(std::string_view text) {
 
 bool read_codex_fast_default(const Environment& env, bool* unopened) {
   const std::optional<std::string> home = codex_home(env);
-  if (!home) return false;
   const std::optional<std::string> text =
-      read_regular_file(join_path(*home, "config.toml"), unopened);
+      home ? read_regular_file(join_path(*home, "config.toml"), unopened) : std::nullopt;
   return text && fast_default_from_config_text(*text);
 }

@@ -17,7 +17,10 @@ std::optional<std::string_view> next_key_view_general(JsonCursor& cursor, std::s
 /// read_u64 for every case that its inline fast path leaves to it.
 std::optional<std::uint64_t> read_u64_general(JsonCursor& cursor);
 
-inline void skip_value(JsonCursor& cursor) {
+// The inline fast paths: each reads the usual form and moves the cursor past it, or leaves the
+// cursor alone and returns nothing, for the general code to read from the same place.
+
+inline bool skip_value_inline([[maybe_unused]] JsonCursor& cursor) {
 #ifdef METERLY_BYTES16
   // Most skipped members are strings and short scalars; only containers need the full walk.
   const char* const begin = cursor.bytes.data();
@@ -26,20 +29,20 @@ inline void skip_value(JsonCursor& cursor) {
   if (end - p >= 16) {
     if (*p == '"') {
       cursor.pos = static_cast<std::size_t>(find_string_end(p + 1, end) - begin);
-      return;
+      return true;
     }
     if (*p != '[' && *p != '{' && !is_json_space(*p)) {
       if (const char* stop = find_scalar_stop_16(p); stop != p + 16) {
         cursor.pos = static_cast<std::size_t>(stop - begin);
-        return;
+        return true;
       }
     }
   }
 #endif
-  skip_value_general(cursor);
+  return false;
 }
 
-inline std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::string& scratch) {
+inline std::optional<std::string_view> next_key_inline([[maybe_unused]] JsonCursor& cursor) {
 #ifdef METERLY_BYTES16
   // The usual member: an optional comma, then a short ASCII key without escapes or spaces,
   // then its colon. Anything else, the general reader sees from the same position.
@@ -61,10 +64,10 @@ inline std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::st
     }
   }
 #endif
-  return next_key_view_general(cursor, scratch);
+  return std::nullopt;
 }
 
-inline std::optional<std::uint64_t> read_u64(JsonCursor& cursor) {
+inline std::optional<std::uint64_t> read_u64_inline(JsonCursor& cursor) {
   // The usual count: up to 19 digits, which cannot overflow, then a byte that ends the number.
   const char* const begin = cursor.bytes.data();
   const char* const end = begin + cursor.bytes.size();
@@ -78,5 +81,19 @@ inline std::optional<std::uint64_t> read_u64(JsonCursor& cursor) {
     cursor.pos = static_cast<std::size_t>(p - begin);
     return value;
   }
+  return std::nullopt;
+}
+
+inline void skip_value(JsonCursor& cursor) {
+  if (!skip_value_inline(cursor)) skip_value_general(cursor);
+}
+
+inline std::optional<std::string_view> next_key_view(JsonCursor& cursor, std::string& scratch) {
+  if (const std::optional<std::string_view> key = next_key_inline(cursor)) return key;
+  return next_key_view_general(cursor, scratch);
+}
+
+inline std::optional<std::uint64_t> read_u64(JsonCursor& cursor) {
+  if (const std::optional<std::uint64_t> value = read_u64_inline(cursor)) return value;
   return read_u64_general(cursor);
 }

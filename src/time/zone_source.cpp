@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,19 +62,18 @@ ZoneFile read_zone_path(const std::string& path, ZoneChanges& changes) {
   if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > kMaxZoneFileSize) {
     return ZoneFile::unknown;
   }
-  const auto size = static_cast<std::size_t>(info.st_size);
-  const auto bytes = std::make_unique<char[]>(size + 1);
-  std::size_t have = 0;
   // One byte more than stat said, to notice a file that grew.
-  while (have <= size) {
-    const ssize_t n =
-        retry_interrupted([&] { return read(file.fd, bytes.get() + have, size + 1 - have); });
+  std::string content(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t have = 0;
+  while (have < content.size()) {
+    const ssize_t n = retry_interrupted(
+        [&] { return read(file.fd, content.data() + have, content.size() - have); });
     if (n < 0) return ZoneFile::unknown;
     if (n == 0) break;
     have += static_cast<std::size_t>(n);
   }
-  const std::string_view content(bytes.get(), have);
-  if (have != size) return ZoneFile::unknown;
+  if (have + 1 != content.size()) return ZoneFile::unknown;
+  content.resize(have);
   // The libraries take a file without the magic for no zone file at all.
   if (!content.starts_with("TZif")) return ZoneFile::absent;
   return read_zone_file(content, changes) ? ZoneFile::read : ZoneFile::unknown;

@@ -12,7 +12,8 @@ TEST(codex_config, service_tier_line_scanner) {
       {"service_tier = \"Fast\"\n", false},
       {"service_tier = \"fa#st\"\n", false},                          // '#' cuts even inside quotes
       {"service_tier = \"flex\"\nservice_tier = \"fast\"\n", false},  // the first one decides
-      {"  [tools]\nservice_tier = \"fast\"\n", false}};
+      {"  [tools]\nservice_tier = \"fast\"\n", false},
+      {"service_tier = \"fast\"\n\xFF", false}};  // not UTF-8: not read at all
   for (const auto& [text, fast] : cases)
     EXPECT_EQ(fast_default_from_config_text(text), fast) << text;
 }

@@ -80,6 +80,32 @@ TEST(json_scanner, read_u64_reads_number_and_digit_string_forms) {
   }
 }
 
+// The usual forms take the inline paths; anything else is left, cursor untouched, to the rest.
+TEST(json_scanner, inline_paths_take_the_usual_forms) {
+  enum Path { number, key, skip };
+  const std::string pad(40, ' ');
+  // clang-format off
+  const std::tuple<Path, std::string, bool> cases[] = {{number, "7,", true}, {number, "7", false},
+      {number, "1234567890123456789}", true}, {number, "12345678901234567890,", false},
+      {number, "7.0", false}, {number, "7e1", false}, {number, "7E1", false}, {number, "-7,", false},
+#ifdef METERLY_BYTES16
+      {key, ",\"input_tokens\":1" + pad, true}, {key, "\"a\":" + std::string(31, ' '), true},
+      {key, "\"a\":1", false}, {key, "\"a\\\"b\":1" + pad, false}, {key, "\"\xC3\xA9\":1" + pad, false},
+      {key, "\"a\" :1" + pad, false}, {skip, "\"a,b\"" + std::string(11, ' '), true},
+      {skip, "true," + pad, true}, {skip, std::string(16, '1'), false}, {skip, "[1]" + pad, false},
+      {skip, " 1" + pad, false},
+#endif
+  };
+  // clang-format on
+  for (const auto& [path, text, taken] : cases) {
+    JsonCursor c{text};
+    const bool got = path == number ? read_u64_inline(c).has_value()
+                     : path == key  ? next_key_inline(c).has_value()
+                                    : skip_value_inline(c);
+    EXPECT_EQ(std::pair(got, c.pos != 0), std::pair(taken, taken)) << text;
+  }
+}
+
 TEST(json_scanner, read_string_decodes_escapes_surrogates_and_rejects_bad_text) {
   // clang-format off
   const Case<std::optional<std::string>> cases[] = {{R"("")", "", 2}, {"x\"a\"", {}, 0},

@@ -1,6 +1,7 @@
 #include "time/calendar.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -98,18 +99,13 @@ struct FileCase {
   std::size_t cut;  // bytes cut off the end of the file
 };
 
-const ZoneFileSpec kMinutesApart = {
-    {kDay100 + 18000, kDay100 + 18120, kDay100 + 18121, kDay100 + 18300},
-    {1, 0, 1, 0},
-    {0, 72000},
-    "",
-    0};
-
 const auto with = [](ZoneFileSpec spec, auto change) { return change(spec), spec; };
 
+// clang-format off
+const ZoneFileSpec kMinutesApart = {{kDay100 + 18000, kDay100 + 18120, kDay100 + 18121,
+    kDay100 + 18300}, {1, 0, 1, 0}, {0, 72000}, "", 0};
 // Daylight saving in both hemispheres, negative and at local midnight, half- and quarter-hour
 // offsets, a skipped day, and rules that change twice a day, for half an hour or for one second.
-// clang-format off
 const char* const kCachedZones[] = {"UTC", "", "America/New_York", ":Europe/London",
     "Europe/Dublin", "Asia/Kolkata", "Asia/Kathmandu", "Australia/Lord_Howe", "Australia/Sydney",
     "America/St_Johns", "Pacific/Chatham", "Pacific/Apia", "America/Sao_Paulo", "Africa/Casablanca",
@@ -142,6 +138,7 @@ const FileCase kFiles[] = {
     {kMinutesApart, false, 42},  // into the transition times
     {with(kMinutesApart, [](auto& s) { s.types[1] = 2; }), false, 0},
     {with(kMinutesApart, [](auto& s) { std::swap(s.times[0], s.times[1]); }), false, 0},
+    {with(kMinutesApart, [](auto& s) { s.times[1] = s.times[0]; }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.leap_count = 1; }), false, 0},
     {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), true, 0},
     {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), false, 20},
@@ -222,6 +219,13 @@ TEST(local_calendar, agrees_with_localtime_r_in_every_zone) {
     edges.insert(edges.end(), {kDay100 + 18001});
     expect_agreement({path.c_str(), file.cached, edges});
   }
+  // A rule whose name leads through a file or a link loop in the zone directory is still a rule.
+  setenv("TZDIR", dir.path().c_str(), 1);
+  write_file(dir.path() + "/AAA0BBB-20,J100", "");
+  ASSERT_EQ(symlink("AAA0BBB-20,J99", (dir.path() + "/AAA0BBB-20,J99").c_str()), 0);
+  for (const char* rule : {"AAA0BBB-20,J100/5,J100/25:30", "AAA0BBB-20,J99/5,J99/25:30"})
+    expect_agreement({rule, true, {}});
+  unsetenv("TZDIR");
   unsetenv("TZ");
 }
 
@@ -288,23 +292,17 @@ std::string describe(const std::optional<ZoneRule>& rule) {
 }
 
 TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"UTC0", "0"},
-      {"JST-9", "32400"},
-      {"ZZZ+24", "-86400"},
-      {"<+0330>-3:30", "12600"},
-      {"<-03>3", "-10800"},
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {{"UTC0", "0"}, {"JST-9", "32400"},
+      {"ZZZ+24", "-86400"}, {"<+0330>-3:30", "12600"}, {"<-03>3", "-10800"},
       {"EST5EDT,M3.2.0,M11.1.0", "-18000 -14400 M3.2.0/7200 M11.1.0/7200"},
       {"<-03>3<-02>,M10.1.0/0,M2.3.0/0", "-10800 -7200 M10.1.0/0 M2.3.0/0"},
       {"IST-1GMT0,M10.5.0,M3.5.0/1", "3600 0 M10.5.0/7200 M3.5.0/3600"},
       {"AAA-1:02:03BBB,M1.1.6/-1,M12.5.6/+167", "3723 7323 M1.1.6/-3600 M12.5.6/601200"},
       {"AAA0BBB-20,J100/5,J100/25:30:59", "0 72000 J100/18000 J100/91859"},
-      {"zza0bbb-20,J1,J365", "0 72000 J1/7200 J365/7200"},
-      {"AAA0BBB,0/0,365/0", "0 3600 0/0 365/0"},
-  };
-  for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(describe(parse_zone_rule(text)), expected) << text;
-  }
+      {"zza0bbb-20,J1,J365", "0 72000 J1/7200 J365/7200"}, {"AAA0BBB,0/0,365/0", "0 3600 0/0 365/0"}};
+  // clang-format on
+  for (const auto& [text, want] : cases) EXPECT_EQ(describe(parse_zone_rule(text)), want) << text;
   // Not a rule both families read alike, or not one at all. Most faults are followed by what
   // reads as a rule day, so a parser that stopped at the fault without failing would take it.
   std::istringstream faults(
@@ -315,9 +313,8 @@ TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
       "AAA0BBB,J1/168,J1 AAA0BBB,J1/1:60,J1 AAA0BBB,J1/1:00:60,J1 AAA0BBB,J1/,J1 <+03 <+>0 "
       "<+0!>0 1AAA0 5 EST5,M3.2.0,M11.1.0 AAA0BBB,M3x1.0,J1 AAA0BBB,M3.1x0,J1 ");
   EXPECT_EQ(describe(parse_zone_rule("")), "none");
-  for (std::string text; faults >> text;) {
+  for (std::string text; faults >> text;)
     EXPECT_EQ(describe(parse_zone_rule(text)), "none") << text;
-  }
   // Where musl takes a value as a rule without looking for a file of that name, and where not.
   for (const char* tz : {"UTC", "A,B/C"}) EXPECT_TRUE(musl_reads_as_rule_only(tz)) << tz;
   for (const char* tz : {":UTC", "Europe/Paris"}) EXPECT_FALSE(musl_reads_as_rule_only(tz)) << tz;
