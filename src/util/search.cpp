@@ -223,10 +223,8 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Needles& set, const 
   for (std::size_t at = 0;; at += 64) {
     const std::size_t block = std::min(at, last);
     // One compare rules out most blocks before the per-needle pairs are looked at.
-    std::uint64_t shared_hits = ~std::uint64_t{0};
-    if ((!set.has_shared || (shared_hits = avx2_shared_hits(shared_at + block, shared)) != 0) &&
+    if ((!set.has_shared || avx2_shared_hits(shared_at + block, shared) != 0) &&
         avx2_block_masks<K>(first_at, second_at, first, second, block, masks) != 0) {
-      for (std::size_t k = 0; k < K; ++k) masks[k] &= shared_hits;
       if (const std::size_t found = verify_block<K>(set, masks, hay, size, block); found != npos) {
         return found;
       }

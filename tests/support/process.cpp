@@ -68,8 +68,7 @@ bool make_terminal(int (&fds)[2]) {
   const int slave = name != nullptr ? open(name, O_RDWR | O_NOCTTY) : -1;
   termios mode{};
   if (slave < 0 || tcgetattr(slave, &mode) != 0) {
-    close(master);
-    if (slave >= 0) close(slave);
+    for (const int fd : {master, slave}) close(fd);  // -1 included: close fails harmlessly
     return false;
   }
   mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
