@@ -94,6 +94,7 @@ LocalCalendar::LocalCalendar(const ZoneChanges& zone) : zone_(&zone), trusted_(z
 
 CivilDate LocalCalendar::date_of(std::int64_t seconds) {
   if (day_first_ <= seconds && seconds <= day_last_) return day_;
+  ++lookups_;
   if (!cover(seconds)) {
     // Consecutive events often share a second.
     day_first_ = day_last_ = seconds;
@@ -109,6 +110,7 @@ CivilDate LocalCalendar::date_of(std::int64_t seconds) {
 
 bool LocalCalendar::cover(std::int64_t seconds) {
   if (span_first_ <= seconds && seconds <= span_last_) return true;
+  ++lookups_;
   if (!trusted_ || seconds < -kZoneReach || seconds > kZoneReach) return false;
   const std::vector<CheckedStretch>& checked = zone_->checked;
   CheckedStretch stretch;

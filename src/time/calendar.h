@@ -22,6 +22,9 @@ class LocalCalendar {
   CivilDate date_of(std::int64_t seconds);
   /// False once dates come from the C library for every second.
   bool trusts_zone() const { return trusted_; }
+  /// Days worked out beyond the remembered one, plus stretches found beyond the remembered one:
+  /// the work the two caches leave, for tests to hold them to.
+  std::uint64_t lookups() const { return lookups_; }
 
  private:
   // Makes the span hold `seconds`; false when the cache cannot answer for it.
@@ -37,6 +40,7 @@ class LocalCalendar {
   std::int64_t day_first_ = 1;
   std::int64_t day_last_ = 0;
   CivilDate day_;
+  std::uint64_t lookups_ = 0;
 };
 
 /// The changes of the process's zone, with the stretches of the years around `now` checked.

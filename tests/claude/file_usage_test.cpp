@@ -12,10 +12,9 @@ TEST(file_usage, held_events_come_back_whole_and_contexts_are_made_once) {
   // width; the rest compactly. Either way the event comes back as it went in.
   FileUsage file;
   const std::uint32_t context = file.context_for({"d", "m", "s", "p", "x"}, nullptr, 1000);
-  const std::pair<std::int64_t, TokenCounts> cases[] = {
-      {1000, {1, 2, 3, 4, 5}},
-      {999, {UINT32_MAX, 0, 0, 0, UINT32_MAX}},
-      {1000, {0, 0, 0, 0, std::uint64_t{UINT32_MAX} + 1}},
+  // clang-format off
+  const std::pair<std::int64_t, TokenCounts> cases[] = {{1000, {1, 2, 3, 4, 5}},
+      {999, {UINT32_MAX, 0, 0, 0, UINT32_MAX}}, {1000, {0, 0, 0, 0, std::uint64_t{UINT32_MAX} + 1}},
       {1000 + (std::int64_t{1} << 40), {1, 2, 3, 4, 5}},
       {1000 - (std::int64_t{1} << 40), {UINT64_MAX, 0, 0, 0, 0}}};
   for (const auto& [time, counts] : cases) {
@@ -26,7 +25,6 @@ TEST(file_usage, held_events_come_back_whole_and_contexts_are_made_once) {
   }
   // A context is made once: any text or the price differing makes another, and one seen before,
   // not only the last, comes back.
-  // clang-format off
   std::set<std::uint32_t> ids = {context,
       file.context_for({"d", "m", "s", "p", "x"}, price_catalogue().data(), 0)};
   for (const EventTexts& texts : std::initializer_list<EventTexts>{{"e", "m", "s", "p", "x"},

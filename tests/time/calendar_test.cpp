@@ -127,14 +127,11 @@ const ZoneCase kShortPeriods[] = {
     {"AAA0BBB-20,J100/5,J100/25:00:01", true, {kDay100 + 18000, kDay100 + 18001}},
     {"AAA0BBB-20,99/5,99/25:00:01", true, {kDay100 + 18000, kDay100 + 18001}},
     {"AAA0BBB-20,M4.2.4/5,M4.2.4/25:00:01", true, {kDay100 + 18000, kDay100 + 18001}}};
-// clang-format on
 
 // Zone files with changes minutes apart, with a rule that follows, and damaged ones.
-const FileCase kFiles[] = {
-    {kMinutesApart, true, 0},
+const FileCase kFiles[] = {{kMinutesApart, true, 0},
     {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100/5,J100/25:00:01"; }), true, 0},
-    {kMinutesApart, false, 1},
-    {kMinutesApart, false, 7},
+    {kMinutesApart, false, 1}, {kMinutesApart, false, 7},
     {kMinutesApart, false, 42},  // into the transition times
     {with(kMinutesApart, [](auto& s) { s.types[1] = 2; }), false, 0},
     {with(kMinutesApart, [](auto& s) { std::swap(s.times[0], s.times[1]); }), false, 0},
@@ -143,8 +140,8 @@ const FileCase kFiles[] = {
     {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), true, 0},
     {with(kMinutesApart, [](auto& s) { s.version = '\0'; }), false, 20},
     {with(kMinutesApart, [](auto& s) { s.version = '\0', s.leap_count = 1; }), false, 0},
-    {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100"; }), false, 0},
-};
+    {with(kMinutesApart, [](auto& s) { s.footer = "AAA0BBB-20,J100"; }), false, 0}};
+// clang-format on
 
 // Every stretch said to be free of changes keeps one offset in the C library, sampled at both
 // ends and every quarter of an hour; the rules below never keep an offset for less than that.
@@ -256,6 +253,14 @@ TEST(local_calendar, answers_from_checked_stretches_only_within_their_bounds) {
   };
   setenv("TZ", "UTC", 1);
   tzset();
+  // A day is worked out once for all its seconds, and a stretch once for all its days.
+  const ZoneChanges utc = learn_process_zone(kDay100);
+  LocalCalendar calendar(utc);
+  calendar.date_of(kDay100 + kDay / 2);  // day 100 and its stretch, the UTC year
+  for (std::int64_t t = kDay100; t < kDay100 + kDay; ++t) calendar.date_of(t);
+  calendar.date_of(days_from_civil(2025, 1, 1) * kDay);  // two more days of the same stretch
+  calendar.date_of(days_from_civil(2026, 1, 1) * kDay - 1);
+  EXPECT_EQ(calendar.lookups(), 4u);
   const std::int64_t west = -10 * 3600, east = 5 * 3600, first = kDay100 - kDay + 5 * 3600,
                      middle = first + 5 * kDay + 16 * 3600, last = first + 10 * kDay + 17 * 3600;
   // clang-format off
@@ -299,8 +304,8 @@ TEST(zone_rule, reads_what_every_c_library_reads_alike_and_nothing_else) {
       {"<-03>3<-02>,M10.1.0/0,M2.3.0/0", "-10800 -7200 M10.1.0/0 M2.3.0/0"},
       {"IST-1GMT0,M10.5.0,M3.5.0/1", "3600 0 M10.5.0/7200 M3.5.0/3600"},
       {"AAA-1:02:03BBB,M1.1.6/-1,M12.5.6/+167", "3723 7323 M1.1.6/-3600 M12.5.6/601200"},
-      {"AAA0BBB-20,J100/5,J100/25:30:59", "0 72000 J100/18000 J100/91859"},
-      {"zza0bbb-20,J1,J365", "0 72000 J1/7200 J365/7200"}, {"AAA0BBB,0/0,365/0", "0 3600 0/0 365/0"}};
+      {"AAA0BBB-20,J100/5,J100/25:30:59", "0 72000 J100/18000 J100/91859"}, {"AAA0BBB,0/0,365/0",
+      "0 3600 0/0 365/0"}, {"zza0bbb-20,J1,J365", "0 72000 J1/7200 J365/7200"}};
   // clang-format on
   for (const auto& [text, want] : cases) EXPECT_EQ(describe(parse_zone_rule(text)), want) << text;
   // Not a rule both families read alike, or not one at all. Most faults are followed by what
