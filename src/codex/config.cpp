@@ -57,12 +57,10 @@ std::string_view strip_quotes(std::string_view value) {
 
 bool fast_default_from_config_text(std::string_view text) {
   if (!is_valid_utf8(text)) return false;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
+  for (std::string_view rest = text; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
     // Not TOML: a '#' ends the line even inside quotes. A CR before the LF goes with the trim.
     line = trim_unicode_space(line.substr(0, line.find('#')));
     if (line.starts_with('[')) return false;  // a table header: the top level is over

@@ -89,10 +89,9 @@ std::size_t scan_portable(const Needles& set, std::string_view haystack) {
 
 #ifdef METERLY_BYTES16
 
-// Positions from `from` up to (not including) `to`, checked one at a time.
-std::size_t scan_scalar(const Needles& set, const char* hay, std::size_t size, std::size_t from,
-                        std::size_t to) {
-  for (std::size_t pos = from; pos < to; ++pos) {
+// Positions from `from` on where the shortest needle fits, checked one at a time.
+std::size_t scan_scalar(const Needles& set, const char* hay, std::size_t size, std::size_t from) {
+  for (std::size_t pos = from; pos + set.min_length <= size; ++pos) {
     for (std::size_t k = 0; k < set.count; ++k) {
       const Probe& probe = set.probe[k];
       if (set.text[k].size() > size - pos) continue;
@@ -272,7 +271,7 @@ std::size_t scan(const Needles& set, std::string_view haystack) {
     if (found != npos) return found;
     tail_from = size - set.max_offset;
   }
-  return scan_scalar(set, hay, size, tail_from, size - set.min_length + 1);
+  return scan_scalar(set, hay, size, tail_from);
 }
 
 #else
