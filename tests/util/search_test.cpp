@@ -85,8 +85,7 @@ TEST(cpu_features, avx2_needs_the_instructions_and_the_system) {
   for (const auto& [cpu, usable] : rows) EXPECT_EQ(avx2_usable(cpu), usable) << cpu.leaf1_ecx;
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(METERLY_NO_SIMD) && \
     !defined(METERLY_NO_AVX2)
-  // What this processor reports is read right: the compiler's runtime, not portable enough for
-  // the product, is the reference.
+  // This processor, read right: the compiler's runtime, too unportable for the product, agrees.
   __builtin_cpu_init();
   EXPECT_EQ(cpu_features().avx2, __builtin_cpu_supports("avx2") != 0);
 #endif
