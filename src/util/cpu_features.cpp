@@ -17,7 +17,7 @@ constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28, kAvx2 = 1u << 5;
 // cpuid and xgetbv are read directly: the compiler runtime's own detector is not on every
 // platform. Leaf 7 may be read on any processor; xgetbv faults unless the OS enabled it.
 bool detect_avx2() {
-  CpuidReadings readings{__get_cpuid_max(0, nullptr), 0, 0, 0};
+  CpuidReadings readings{static_cast<unsigned>(__get_cpuid_max(0, nullptr)), 0, 0, 0};
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   __cpuid_count(1, 0, eax, ebx, readings.leaf1_ecx, edx);
   if ((readings.leaf1_ecx & kOsxsave) != 0) {
